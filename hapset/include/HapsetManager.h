@@ -115,6 +115,12 @@ HAPSET_API int32_t TM_GetLastTMError(HapsetManagerState* state);
  * state and sets no code. */
 HAPSET_API int32_t TM_CreateHapsetDatabase(const char* fileName);
 
+/* Stores one Hapset JSON document (as the files under hapset/samples hold) as a new row of the
+ * existing database file fileName, keyed by the document's own "id" and "name". Answers 0, or
+ * -1 when the document is not a readable Hapset (see the loader's rules), the file does not
+ * open or the row cannot be stored. Needs no state and sets no code. */
+HAPSET_API int32_t TM_AddHapsetDocumentToDatabase(const char* fileName, const char* document);
+
 /* Attaches the database file (an existing file with the table; the file open already is kept)
  * and appends every stored Hapset not equal to one already loaded. Answers the number added,
  * or -1: 402000 not initialised, 402016 the file does not open, 402015 nothing was added. */

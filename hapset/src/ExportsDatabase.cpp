@@ -53,6 +53,21 @@ int32_t TM_CreateHapsetDatabase(const char* fileName) {
     return result == SQLITE_OK ? 0 : -1;
 }
 
+int32_t TM_AddHapsetDocumentToDatabase(const char* fileName, const char* document) {
+    Hapset hapset("default");
+    if (!HapsetFromJsonText(hapset, document)) {
+        return -1;
+    }
+    HapsetDatabase database;
+    int32_t result = Open(database, fileName);
+    if (result == 0) {
+        result = Store(database, hapset.name, static_cast<int32_t>(hapset.segments.size()),
+                       HapsetToJson(hapset), hapset.id);
+    }
+    Close(database);
+    return result;
+}
+
 int32_t TM_LoadHapsetDatabase(HapsetManagerState* state, const char* fileName) {
     if (!state) {
         return -1;

@@ -6,11 +6,13 @@
 
 namespace {
 
+using ConcurrencyTest = ManagerFixture;
+
 // A device thread keeps replacing the controller's segments, and now and then drops it and
 // has it registered again, while a client thread plays. Every play must see a whole segment
 // list: either the two-segment layout the Hapset fits (and the placed tactors come out) or the
 // one-segment layout it does not fit, or no controller at all.
-TEST_F(ManagerFixture, PlaysNeverSeeAHalfReplacedSegmentList) {
+TEST_F(ConcurrencyTest, PlaysNeverSeeAHalfReplacedSegmentList) {
     Hapset hapset("pair");
     hapset.timeFactor = 10;
     hapset.segments = {{1, 8}, {9, 16}};
