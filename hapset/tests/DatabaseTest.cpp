@@ -301,12 +301,20 @@ TEST_F(DatabaseTest, GetHapsetWritesArraysIdentifierAndItsSearch) {
     EXPECT_EQ((std::vector<int32_t>{1, 9, 2}), std::vector<int32_t>(locations, locations + 3));
     EXPECT_EQ((std::vector<double>{100, 80}), std::vector<double>(data, data + 2));
 
+    // The unterminated identifier goes straight back into the exports that take one.
+    EXPECT_EQ(0, TM_SaveHapset(&state, 0, "b again", id));
+    EXPECT_EQ(3, rowCount(path));
+    EXPECT_EQ(0, TM_DeleteHapsetFromDatabase(&state, 0, id));
+    EXPECT_EQ(1, rowCount(path));
+
     EXPECT_STREQ("b", TM_GetHapsetName(&state, 1));
     for (int32_t index : {2, -1}) {
         state.lastError = 0;
         EXPECT_EQ(nullptr, TM_GetHapsetName(&state, index));
         EXPECT_EQ(HAPSET_NO_CONTROLLER, TM_GetLastTMError(&state));
     }
+    EXPECT_EQ(0, TM_UnloadHapset(&state, id));
+    EXPECT_EQ(1, TM_GetLoadedHapsetSize(&state));
 }
 
 TEST_F(DatabaseTest, DeleteAndUnload) {
