@@ -26,12 +26,11 @@ int32_t store(HapsetManagerState* state, const char* name, const Hapset& hapset)
 // Compares given with the copy stored under its identifier in the attached database: 1 equal,
 // 0 different; when nothing readable is stored under it, 0 if the name is stored, else -1.
 int32_t compareWithStored(HapsetManagerState* state, const Hapset& given, const char* name) {
-    std::optional<std::string> document = FetchStored(*state->database, given.id);
-    Hapset stored("default");
-    if (!document || !HapsetFromJsonText(stored, document->c_str())) {
+    std::unique_ptr<Hapset> stored = FetchStored(*state->database, given.id);
+    if (!stored) {
         return ContainsName(*state->database, name) ? 0 : -1;
     }
-    return HapsetsEqual(stored, given) ? 1 : 0;
+    return HapsetsEqual(*stored, given) ? 1 : 0;
 }
 
 }  // namespace

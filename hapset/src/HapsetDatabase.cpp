@@ -125,13 +125,14 @@ int32_t Store(HapsetDatabase& database, const char* name, int32_t segmentCount,
     return database.error == HAPSET_DB_FAILED ? -1 : 0;
 }
 
-std::optional<std::string> FetchStored(HapsetDatabase& database, const char* id) {
-    for (DatabaseRow& row : Execute(database, kSelectOne, {IdentifierText(id)})) {
-        if (!row.empty() && row[0]) {
-            return std::move(row[0]);
+std::unique_ptr<Hapset> FetchStored(HapsetDatabase& database, const char* id) {
+    for (const DatabaseRow& row : Execute(database, kSelectOne, {IdentifierText(id)})) {
+        auto hapset = std::make_unique<Hapset>("default");
+        if (!row.empty() && row[0] && HapsetFromJsonText(*hapset, row[0]->c_str())) {
+            return hapset;
         }
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 int32_t DeleteStored(HapsetDatabase& database, const char* id) {
