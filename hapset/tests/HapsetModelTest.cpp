@@ -1,6 +1,5 @@
 #include <cmath>
 #include <cstring>
-#include <regex>
 
 #include "HapsetJson.h"
 #include "TestSupport.h"
@@ -105,7 +104,7 @@ TEST(HapsetJson, MalformedDocumentsAreRejectedAndLeaveTheHapsetAlone) {
     EXPECT_FALSE(HapsetFromJsonText(hapset, nullptr));
 }
 
-TEST(HapsetJson, WrittenDocumentReadsBackEqualAndKeepsMemberOrder) {
+TEST(HapsetJson, WrittenDocumentReadsBackEqual) {
     Hapset original =
         makeHapset("round trip", 10, {{1, 8}, {9, 16}},
                    {makeAction(0, 0, {100}, {1, 9}), makeAction(3, 5, {32, 10, 200, 500, 1}, {2}),
@@ -113,11 +112,18 @@ TEST(HapsetJson, WrittenDocumentReadsBackEqualAndKeepsMemberOrder) {
     const std::string text = HapsetToJson(original);
     Hapset back = read(text.c_str());
     EXPECT_TRUE(HapsetsEqual(original, back));
-    EXPECT_TRUE(std::regex_search(
-        text, std::regex("^\\{\n\t\"timeFactor\":\t10,\n\t\"id\":.*\n\t\"name\":.*\n\t\"actions\":"
-                         "[^]*\"startTime\"[^]*\"data\"[^]*\"tactorLocations\"[^]*\"actionType\""
-                         "[^]*\n\t\"segmentList\":")))
-        << text;
+}
+
+TEST(HapsetJson, WritesTheFormattedDocumentWithMembersInOrder) {
+    Hapset hapset =
+        makeHapset("tiny", 10, {{1, 8}, {9, 16}}, {makeAction(0, 2, {100, 0.5}, {1, 9})});
+    hapset.setId("0123456789abcdef0123456789abcdef0123");
+    EXPECT_EQ(
+        "{\n\t\"timeFactor\":\t10,\n\t\"id\":\t\"0123456789abcdef0123456789abcdef0123\",\n"
+        "\t\"name\":\t\"tiny\",\n\t\"actions\":\t[{\n\t\t\t\"startTime\":\t2,\n"
+        "\t\t\t\"data\":\t[100, 0.5],\n\t\t\t\"tactorLocations\":\t[1, 9],\n"
+        "\t\t\t\"actionType\":\t0\n\t\t}],\n\t\"segmentList\":\t[[1, 8], [9, 16]]\n}",
+        HapsetToJson(hapset));
 }
 
 TEST(HapsetModel, EqualityComparesEveryFieldExactly) {
@@ -160,9 +166,11 @@ TEST(HapsetModel, NewHapsetsAndIdentifiers) {
     char a[37], b[37];
     GenerateHapsetId(a);
     GenerateHapsetId(b);
-    EXPECT_TRUE(std::regex_match(
-        a, std::regex("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}")))
-        << a;
+    ASSERT_EQ(36u, strlen(a));
+    for (size_t i = 0; i < 36; ++i) {
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        EXPECT_TRUE(dash ? a[i] == '-' : (isdigit(a[i]) || (a[i] >= 'a' && a[i] <= 'f'))) << a;
+    }
     EXPECT_STRNE(a, b);
 }
 
