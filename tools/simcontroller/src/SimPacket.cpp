@@ -148,8 +148,14 @@ namespace reply {
 
 std::vector<uint8_t> Make(uint8_t type, std::vector<uint8_t> payload) {
     payload.resize(std::max<size_t>(payload.size(), 2), 0);
-    std::vector<uint8_t> bytes = {0x02, type, static_cast<uint8_t>(payload.size())};
-    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    std::vector<uint8_t> bytes;
+    bytes.reserve(payload.size() + 4);
+    bytes.push_back(0x02);
+    bytes.push_back(type);
+    bytes.push_back(static_cast<uint8_t>(payload.size()));
+    for (uint8_t byte : payload) {
+        bytes.push_back(byte);
+    }
     bytes.push_back(SimChecksum(bytes.data(), bytes.size()));
     return bytes;
 }
