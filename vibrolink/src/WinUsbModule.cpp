@@ -76,4 +76,5 @@ const WinUsbModule* GetWinUsbModule() {
 void SetWinUsbModulePathForTesting(const char* path) {
     std::lock_guard<std::mutex> lock(g_loadLock);
     g_testPath = path ? path : "";
+    g_loaded = nullptr;
 }

@@ -23,5 +23,5 @@ struct WinUsbModule {
 const WinUsbModule* GetWinUsbModule();
 
 // Internal test hook: load path instead of the module's usual places (nullptr restores them).
-// Takes effect at the next load attempt.
+// Also forgets a module already bound (it stays mapped), so the next call loads afresh.
 void SetWinUsbModulePathForTesting(const char* path);
