@@ -173,7 +173,7 @@ TEST(SerialPlatformConnect, PrintsTheHandleLineAndReportsTheModulesCode) {
     strcpy(device->m_pPortName, name);
     StdoutCapture capture;
     EXPECT_EQ(platform.Connect(device), -1);
-    EXPECT_EQ(capture.Stop(),
+    EXPECT_EQ(capture.Finish(),
               "[TI:D] Break from Serial 0 /dev/no-such-serial-port\n"
               "[TI:D] ERROR PlatformSerial::Connect PlatformSerial 110\n");
     EXPECT_EQ(device->m_iLastError, DROVO_CONNECT_FAILED);
