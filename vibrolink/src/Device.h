@@ -115,7 +115,9 @@ class Device {
     std::atomic<uint8_t> m_bStoringHapset{0};  // between BeginStoreHapset and FinishStoreHapset
     std::atomic<int32_t> m_iFirmwareMajor{-1};
     std::atomic<int32_t> m_iFirmwareMinor{-1};
-    char* m_pPortName = nullptr;  // owned copy of the connected port name
+    // Owned copy of the connected port name. Set by Connect before the thread starts and
+    // released by Disconnect under m_Lock, so readers on other threads take m_Lock.
+    char* m_pPortName = nullptr;
     std::atomic<int32_t> m_iPlatformType{0};
     std::vector<Segment> m_Segments;  // guarded by m_Lock
     std::atomic<uint8_t> m_bFirmwareRequestPending{0};
