@@ -49,9 +49,9 @@ class Device {
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
 
-    // Stops device's thread and releases it (the destruction step). Waits for the thread
-    // without time limit, unless called on that thread, in which case the thread releases the
-    // device as it ends and the caller must not touch it afterwards. Accepts nullptr.
+    // Stops the device's thread and releases the device (the destruction step). Waits for the
+    // thread without time limit, unless called on that thread, in which case the thread releases
+    // the device as it ends and the caller must not touch it afterwards. Accepts nullptr.
     static void Destroy(Device* device);
 
     // Opens portName on the platform of platformType, starts UpdateThread, queues the firmware

@@ -1,6 +1,5 @@
 #include <chrono>
 #include <future>
-#include <regex>
 #include <stdexcept>
 #include <string>
 
@@ -17,11 +16,6 @@ using namespace std::chrono_literals;
 
 const Bytes kFirmwareRequest = {0x02, 0x0A, 0x01, 0x02, 0x00, 0x42, 0x00, 0xA3};
 const Bytes kPulseExample = {0x02, 0x0A, 0x01, 0x04, 0x00, 0x11, 0x00, 0x01, 0x0A, 0xFD};
-
-// The time stamp of a line printed through the time-stamped print.
-std::string WithoutTimeStamps(const std::string& text) {
-    return std::regex_replace(text, std::regex(R"(\[[0-9:.]+\]\t)"), "[time]\t");
-}
 
 TEST(FirmwareRequest, IsFramedWithTimeFactorTen) {
     EXPECT_EQ(ComputeChecksum(kFirmwareRequest.data(), 7), kFirmwareRequest[7]);
