@@ -187,6 +187,9 @@ class Device {
     void CloseAfterErrors();
 
     std::atomic<uint8_t> m_bReleaseWhenThreadEnds{0};  // Destroy ran on UpdateThread
+    // Serialises platform writes: WriteRaw also runs on client threads (WriteToBoard), and the
+    // transport keeps one write record per connection. Never held with m_Lock.
+    std::mutex m_WriteLock;
 };
 
 // XOR of the bytes, then XOR 0xEA; the checksum of outgoing and incoming packets.

@@ -341,6 +341,23 @@ TEST_F(FramingTest, FailedWriteCountsTheAttemptButAwaitsNothing) {
     EXPECT_TRUE(CallbackLog::Events(CallbackEvent::OUTGOING).empty());
 }
 
+TEST_F(FramingTest, WritesFromSeveralThreadsNeverOverlap) {
+    m_platform.SetWriteDelayMs(1);
+    const Bytes bytes = {0x02, 0x00, 0x01, 0x02, 0x00, 0x42, 0x00, 0xA9};
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 3; ++t) {
+        writers.emplace_back([&] {
+            for (int i = 0; i < 10; ++i)
+                m_device->WriteRaw(bytes.data(), 8);
+        });
+    }
+    for (std::thread& writer : writers)
+        writer.join();
+    EXPECT_EQ(m_platform.Writes().size(), 30u);
+    EXPECT_EQ(m_device->m_iPacketsSent, 30);
+    EXPECT_EQ(m_platform.MaxConcurrentWrites(), 1);
+}
+
 TEST_F(FramingTest, ClearingTheListReleasesItAndStopsWaiting) {
     ASSERT_EQ(m_device->AddToList(MakePulse(1, 100)), 0);
     ASSERT_EQ(m_device->AddToList(MakeGain(1, 100)), 0);
