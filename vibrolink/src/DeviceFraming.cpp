@@ -101,7 +101,11 @@ int32_t Device::SendActionList(Action** batch, int32_t count, int32_t payloadLen
 }
 
 int32_t Device::WriteRaw(const uint8_t* bytes, int32_t length) {
-    int32_t result = m_pPlatform ? m_pPlatform->Write(this, bytes, length) : -1;
+    int32_t result = -1;
+    if (m_pPlatform) {
+        std::lock_guard<std::mutex> lock(m_WriteLock);
+        result = m_pPlatform->Write(this, bytes, length);
+    }
     if (result >= 0) {
         m_iAwaitingResponse = 1;
         if (OutgoingDataCallback callback = m_pOutgoingDataCallback) {

@@ -26,6 +26,10 @@ struct BatchCase {
     std::vector<std::vector<std::string>> batches;  // the batches taken one after the other
 };
 
+void PrintTo(const BatchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class BatchRuleTest : public ::testing::TestWithParam<BatchCase> {};
 
 TEST_P(BatchRuleTest, TakesBatchesInOrder) {
@@ -125,6 +129,10 @@ struct LimitCase {
     int32_t firmwareMajor;
     int32_t accepted;
 };
+
+void PrintTo(const LimitCase& c, std::ostream* os) {
+    *os << "major " << c.firmwareMajor;
+}
 
 class ListLimitTest : public ::testing::TestWithParam<LimitCase> {};
 
@@ -278,6 +286,10 @@ struct RefusedBatch {
     int32_t code;
 };
 
+void PrintTo(const RefusedBatch& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class RefusedBatchTest : public FramingTest, public ::testing::WithParamInterface<RefusedBatch> {};
 
 TEST_P(RefusedBatchTest, IsLoggedReleasedAndNotWritten) {
@@ -327,6 +339,23 @@ TEST_F(FramingTest, FailedWriteCountsTheAttemptButAwaitsNothing) {
     EXPECT_EQ(m_device->m_iPacketsSent, 1);
     EXPECT_EQ(m_device->m_iAwaitingResponse, 0);
     EXPECT_TRUE(CallbackLog::Events(CallbackEvent::OUTGOING).empty());
+}
+
+TEST_F(FramingTest, WritesFromSeveralThreadsNeverOverlap) {
+    m_platform.SetWriteDelayMs(1);
+    const Bytes bytes = {0x02, 0x00, 0x01, 0x02, 0x00, 0x42, 0x00, 0xA9};
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 3; ++t) {
+        writers.emplace_back([&] {
+            for (int i = 0; i < 10; ++i)
+                m_device->WriteRaw(bytes.data(), 8);
+        });
+    }
+    for (std::thread& writer : writers)
+        writer.join();
+    EXPECT_EQ(m_platform.Writes().size(), 30u);
+    EXPECT_EQ(m_device->m_iPacketsSent, 30);
+    EXPECT_EQ(m_platform.MaxConcurrentWrites(), 1);
 }
 
 TEST_F(FramingTest, ClearingTheListReleasesItAndStopsWaiting) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "Device.h"
 #include "DrovoErrorCodes.h"
@@ -104,6 +105,13 @@ int32_t ScriptedPlatform::Read(Device*, int32_t bytesWanted, uint8_t* buffer, in
 }
 
 int32_t ScriptedPlatform::Write(Device*, const uint8_t* bytes, int32_t count) {
+    int32_t active = ++m_activeWrites;
+    for (int32_t seen = m_maxActiveWrites; active > seen;) {
+        if (m_maxActiveWrites.compare_exchange_weak(seen, active))
+            break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(m_writeDelayMs.load()));
+    --m_activeWrites;
     std::lock_guard<std::mutex> lock(m_mutex);
     Bytes written(bytes, bytes + count);
     m_writes.push_back(written);
@@ -178,6 +186,14 @@ bool ScriptedPlatform::WaitForWrites(size_t count, int timeoutMs) const {
 int32_t ScriptedPlatform::CloseCount() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_closeCount;
+}
+
+void ScriptedPlatform::SetWriteDelayMs(int32_t delayMs) {
+    m_writeDelayMs = delayMs;
+}
+
+int32_t ScriptedPlatform::MaxConcurrentWrites() const {
+    return m_maxActiveWrites;
 }
 
 int32_t ScriptedPlatform::InitCount() const {

@@ -8,6 +8,7 @@
 // answer for each written packet. All members are thread-safe.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -58,6 +59,8 @@ class ScriptedPlatform : public PlatformInterface {
     void SetConnectResult(int32_t result, int32_t error);
     void SetInitResult(int32_t result, int32_t error);
     void SetWriteResult(int32_t result);
+    // Makes every write take this long, outside the platform's own lock.
+    void SetWriteDelayMs(int32_t delayMs);
     void SetDiscoveredNames(std::vector<std::string> names);
     // The error of a read that finds nothing scripted and nothing fed; 202008 by default.
     void SetIdleReadError(int32_t error);
@@ -68,6 +71,8 @@ class ScriptedPlatform : public PlatformInterface {
     bool WaitForWrites(size_t count, int timeoutMs = 10000) const;
     int32_t CloseCount() const;
     int32_t InitCount() const;
+    // The most writes that were ever in progress at once.
+    int32_t MaxConcurrentWrites() const;
     std::vector<int32_t> WantedCounts() const;  // bytesWanted of every Read call, in order
     std::vector<int32_t> ReadModes() const;     // mode of every Read call, in order
 
@@ -90,4 +95,7 @@ class ScriptedPlatform : public PlatformInterface {
     int32_t m_writeResult = 0;
     int32_t m_closeCount = 0;
     int32_t m_initCount = 0;
+    std::atomic<int32_t> m_writeDelayMs{0};
+    std::atomic<int32_t> m_activeWrites{0};
+    std::atomic<int32_t> m_maxActiveWrites{0};
 };
