@@ -1,5 +1,6 @@
 #include "DeviceManager.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "DebugPrint.h"
@@ -144,14 +145,14 @@ int32_t DeviceManager::Connect(const char* portName, int32_t platformType,
         id = CreateNewID();
         if (id < 0)
             return -1;
-        m_PendingIds.insert(id);
+        m_PendingIds.push_back(id);
     }
     auto* device = new Device();
     device->m_ID.store(id);
     int32_t connected = device->Connect(portName, platformType, callback, &kNeverCancelled);
     {
         Guard guard(m_Lock);
-        m_PendingIds.erase(id);
+        m_PendingIds.erase(std::find(m_PendingIds.begin(), m_PendingIds.end(), id));
         if (connected == 0) {
             device->m_bCloseOnNak.store(m_bCloseOnNak.load());
             // Installed only now, so the Hapset manager never sees the connect-time replies.
@@ -240,7 +241,7 @@ int32_t DeviceManager::CloseALL() {
 }
 
 bool DeviceManager::IdInUse(int32_t id) const {
-    if (m_PendingIds.count(id) != 0)
+    if (std::find(m_PendingIds.begin(), m_PendingIds.end(), id) != m_PendingIds.end())
         return true;
     for (Device* device : m_Devices) {
         if (device && device->m_ID.load() == id)

@@ -17,7 +17,6 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -102,7 +101,7 @@ class DeviceManager {
     std::vector<Device*> m_Devices;              // m_Lock; connected devices in connection order
     std::vector<DiscoveredDevice> m_Discovered;  // m_Lock; result of the last discovery
     std::atomic<uint8_t> m_bInitialized{0};
-    std::vector<Device*> m_Retired;  // m_Lock; stopped, waiting to be destroyed off their thread
-    std::set<int32_t> m_PendingIds;  // m_Lock; IDs of devices in the middle of connecting
+    std::vector<Device*> m_Retired;     // m_Lock; stopped, waiting to be destroyed off their thread
+    std::vector<int32_t> m_PendingIds;  // m_Lock; IDs of devices in the middle of connecting
     mutable std::recursive_mutex m_Lock;
 };
