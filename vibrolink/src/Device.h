@@ -29,6 +29,8 @@
 #include "ReadPacket.h"
 #include "Timer.h"
 
+class ReplyPayload;
+
 // Slots in a device's outgoing list.
 constexpr int32_t kActionListSlots = 1000;
 // The largest wire packet, and so the size of the framing buffer and of m_LastWrite.
@@ -150,14 +152,37 @@ class Device {
     // Asks the thread to stop and waits for it. Returns false when called on the thread itself,
     // which then releases the device as it ends.
     bool Close();
+    int32_t FailConnect(int32_t line, int32_t code);
+    int32_t StartThread();
+    int32_t AwaitFirstExchange(const CancelFlag& cancel);
+    void ResetConnectionFields();
+    void ReleasePortName();
+    const char* PortNameForLog() const;
+
     void RunLoop();
     void ReportPulses();
     void SendNextBatch();
     void StopOnItsOwn();
-    void WriteProbe();
-    void ReleasePortName();
-    int32_t FailConnect(int32_t line, int32_t code);
-    int32_t AcceptsRun(int32_t count, int32_t line);
+    int32_t ListBound() const;
+
+    void Trace(const char* label, const uint8_t* bytes, int32_t count);
+    void TracePacket(const char* label, const ReadPacket* rp);
+    void DiscardPacket(ReadPacket* rp);
+    int32_t ReadFirstChunk(ReadPacket* rp, int32_t bytesRead);
+    int32_t ReadNextChunk(ReadPacket* rp, int32_t bytesRead);
+    int32_t ReadFailed(ReadPacket* rp, int32_t bytesRead);
+    int32_t ReadPartial(ReadPacket* rp, int32_t bytesRead);
+
+    void ClearErrorCounters();
+    void ProcessDataAnswer(const ReplyPayload& payload);
+    void ProcessBeltChange(const uint8_t* packet, int32_t length, const ReplyPayload& payload);
+    void ProcessRefusal(const uint8_t* packet, int32_t length, const ReplyPayload& payload);
+    void ProcessFaultList(const uint8_t* packet, int32_t length, const ReplyPayload& payload);
+
+    void GiveUpAfterAlerts();
+    void ResendLastWrite();
+    void SendFirmwareProbe();
+    void CloseAfterErrors();
 
     std::atomic<uint8_t> m_bReleaseWhenThreadEnds{0};  // Destroy ran on UpdateThread
 };
