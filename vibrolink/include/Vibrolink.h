@@ -11,8 +11,8 @@
  * functions pass on the Hapset manager's codes.
  *
  * Threads: any client thread may call any function. Every callback runs on the worker thread of
- * the device it concerns, never on the caller's thread, and must return promptly; a callback may
- * queue commands but must not close its own device.
+ * the device it concerns, never on the caller's thread, and should return promptly. A callback
+ * may call any function of this library, Close of its own device included.
  *
  * Commands are queued, not sent: each connected device has a worker thread that sends the queued
  * commands in batches, one packet at a time, whenever the controller has answered the previous
@@ -77,6 +77,8 @@ extern "C" {
  * Callbacks. All run on the device's worker thread.
  * ------------------------------------------------------------------------------------------- */
 
+#ifndef DROVO_VIBROLINK_CALLBACK_TYPES
+#define DROVO_VIBROLINK_CALLBACK_TYPES
 /* Every complete packet the controller sends, before the kit processes it: packet points at
  * length bytes, valid only during the call. Called once with (deviceId, NULL, -1) when the
  * device stops on its own (the controller failed or stopped answering); not called for Close. */
@@ -88,6 +90,7 @@ typedef void (*OutgoingDataCallback)(int32_t deviceId, const uint8_t* bytes, int
 /* Each queued pulse, just before the batch that carries it is sent. */
 typedef void (*TactorStateCallback)(int32_t deviceId, int32_t durationMs, int32_t tactor,
                                     int32_t delayMs);
+#endif
 
 /* ----------------------------------------------------------------------------------------------
  * Library life cycle and errors
@@ -146,8 +149,7 @@ VIBROLINK_API int32_t Connect(const char* portName, int32_t type, ResponseCallba
 
 /* Stops the device (waiting for its worker), closes its port and discards its queued commands.
  * Returns 0, or -1 with the code left in the device manager's error (402001 unknown ID, 202000
- * not initialised); the last error itself is not changed. Must not be called from a callback
- * for the device being closed. */
+ * not initialised); the last error itself is not changed. */
 VIBROLINK_API int32_t Close(int32_t deviceId);
 
 /* Closes every device as Close does. Returns 0, or -1 (202000, in the manager's error). */
