@@ -297,7 +297,11 @@ void DeviceManager::AppendConnectedPorts(int32_t platformType,
                                          std::vector<DiscoveredDevice>& found) {
     Guard guard(m_Lock);
     for (Device* device : m_Devices) {
-        if (device && device->m_iPlatformType.load() == platformType && device->m_pPortName)
+        if (!device || device->m_iPlatformType.load() != platformType)
+            continue;
+        // The device's thread releases the name when it disconnects, under the device's lock.
+        std::lock_guard<std::recursive_mutex> deviceLock(device->m_Lock);
+        if (device->m_pPortName)
             found.push_back(MakeDiscovered(device->m_pPortName, platformType));
     }
 }
