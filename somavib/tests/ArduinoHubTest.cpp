@@ -1,7 +1,4 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <functional>
@@ -9,6 +6,7 @@
 
 #include "PtyBoard.h"
 #include "Somavib.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -169,27 +167,6 @@ TEST_F(ArduinoHubTest, ClearSendsAFinalStopForEveryActuator) {
               "[ArduinoHub] Tactor out of range [0, 7]: 0\n");
 }
 
-struct Snapshot {
-    int32_t state;
-    double intensity, minIntensity, maxIntensity;
-    uint16_t frequency;
-    bool operator==(const Snapshot& o) const {
-        return state == o.state && intensity == o.intensity && minIntensity == o.minIntensity &&
-               maxIntensity == o.maxIntensity && frequency == o.frequency;
-    }
-};
-
-std::vector<Snapshot> snapshot(ArduinoHub* hub) {
-    std::vector<Snapshot> all;
-    for (uint8_t i = 0; i < hub->actuatorCount; ++i) {
-        Actuator* a = &hub->actuators[i];
-        pthread_mutex_lock(&a->mutex);
-        all.push_back({a->state, a->intensity, a->minIntensity, a->maxIntensity, a->frequency});
-        pthread_mutex_unlock(&a->mutex);
-    }
-    return all;
-}
-
 TEST_F(ArduinoHubTest, BadArgumentsAreReportedAndChangeNothing) {
     start(ARDUINO_HUB_TYPE_PIEZO, 8);
     ArduinoHub_startVibration(hub, 2, 0.6);
@@ -227,10 +204,11 @@ TEST_F(ArduinoHubTest, BadArgumentsAreReportedAndChangeNothing) {
          "[ArduinoHub] ArduinoHub_setIntensityRange(): precondition failed: "
          "minIntensity < maxIntensity\n"},
     };
-    const std::vector<Snapshot> before = snapshot(hub);
+    const std::vector<ActuatorSnapshot> before =
+        snapshotActuators(hub->actuators, hub->actuatorCount);
     for (const Case& c : cases) {
         EXPECT_EQ(captureStderr([&] { c.call(hub); }), c.line);
-        EXPECT_TRUE(snapshot(hub) == before) << c.line;
+        EXPECT_TRUE(snapshotActuators(hub->actuators, hub->actuatorCount) == before) << c.line;
     }
 }
 

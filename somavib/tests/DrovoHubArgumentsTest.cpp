@@ -7,6 +7,7 @@
 #include "ActuatorArray.h"
 #include "PtyBoard.h"
 #include "Somavib.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -28,27 +29,6 @@ class DrovoHubArgumentsTest : public ::testing::Test {
     }
     DrovoHub* hub = nullptr;
 };
-
-struct Snapshot {
-    int32_t state;
-    double intensity, minIntensity, maxIntensity;
-    uint16_t frequency;
-    bool operator==(const Snapshot& o) const {
-        return state == o.state && intensity == o.intensity && minIntensity == o.minIntensity &&
-               maxIntensity == o.maxIntensity && frequency == o.frequency;
-    }
-};
-
-std::vector<Snapshot> snapshot(const DrovoHub* hub) {
-    std::vector<Snapshot> all;
-    for (uint8_t i = 0; i < hub->actuatorCount; ++i) {
-        Actuator* a = &hub->actuators[i];
-        pthread_mutex_lock(&a->mutex);
-        all.push_back({a->state, a->intensity, a->minIntensity, a->maxIntensity, a->frequency});
-        pthread_mutex_unlock(&a->mutex);
-    }
-    return all;
-}
 
 TEST_F(DrovoHubArgumentsTest, BadArgumentsAreReportedAndChangeNothing) {
     Actuator_setStateContinuous(&hub->actuators[2], 0.6);
@@ -86,10 +66,11 @@ TEST_F(DrovoHubArgumentsTest, BadArgumentsAreReportedAndChangeNothing) {
          "[DrovoHub] DrovoHub_setIntensityRange(): precondition failed: "
          "minIntensity < maxIntensity\n"},
     };
-    const std::vector<Snapshot> before = snapshot(hub);
+    const std::vector<ActuatorSnapshot> before =
+        snapshotActuators(hub->actuators, hub->actuatorCount);
     for (const Case& c : cases) {
         EXPECT_EQ(captureStderr([&] { c.call(hub); }), c.line);
-        EXPECT_TRUE(snapshot(hub) == before) << c.line;
+        EXPECT_TRUE(snapshotActuators(hub->actuators, hub->actuatorCount) == before) << c.line;
     }
 }
 

@@ -8,6 +8,7 @@
 #include "PtyBoard.h"
 #include "SimController.h"
 #include "Somavib.h"
+#include "TestSupport.h"
 
 namespace drovo_sim {
 // Found by argument lookup from the comparisons below and inside GoogleTest.

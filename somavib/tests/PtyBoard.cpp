@@ -6,8 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
 
 PtyBoard::PtyBoard() {
@@ -84,35 +82,4 @@ std::vector<Bytes> splitMessages(const Bytes& bytes) {
         at += length;
     }
     return messages;
-}
-
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
-std::string captureStderr(const std::function<void()>& action) {
-    std::fflush(stderr);
-    FILE* file = std::tmpfile();
-    int saved = dup(2);
-    dup2(fileno(file), 2);
-    action();
-    std::fflush(stderr);
-    dup2(saved, 2);
-    close(saved);
-    std::string text;
-    std::rewind(file);
-    char buffer[512];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        text.append(buffer, n);
-    }
-    std::fclose(file);
-    return text;
 }

@@ -7,9 +7,7 @@
 #define SOMAVIB_TESTS_PTY_BOARD_H
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -51,12 +49,5 @@ class PtyBoard {
 
 // Splits bytes into 6-byte start and 4-byte stop messages.
 std::vector<Bytes> splitMessages(const Bytes& bytes);
-
-// Polls condition every few milliseconds for up to ten seconds; true when it became true.
-bool waitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds limit = std::chrono::seconds(10));
-
-// Captures what the calling thread's code writes to standard error while it runs.
-std::string captureStderr(const std::function<void()>& action);
 
 #endif

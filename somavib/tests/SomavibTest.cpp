@@ -4,6 +4,7 @@
 
 #include "PtyBoard.h"
 #include "Somavib.h"
+#include "TestSupport.h"
 
 namespace {
 
