@@ -9,6 +9,7 @@
 #include "SimController.h"
 #include "Somavib.h"
 #include "TestSupport.h"
+#include "Vibrolink.h"
 
 namespace drovo_sim {
 // Found by argument lookup from the comparisons below and inside GoogleTest.
@@ -96,6 +97,8 @@ TEST_F(DrovoHubTest, InitialisationSetsTypeAndFrequencyOfEveryTactor) {
     EXPECT_EQ(hub->tactorType, 17);
     EXPECT_EQ(hub->frequency, 250);
     EXPECT_GE(hub->deviceId, 0);
+    // The refused frequency for "all tactors" is ignored, but leaves its code behind.
+    EXPECT_EQ(GetLastDrovoError(), 203000);
     std::vector<SimAction> expected;
     for (uint8_t tactor = 1; tactor <= 8; ++tactor) {
         expected.push_back(action(kSetTactorType, {tactor, 0x11}));
