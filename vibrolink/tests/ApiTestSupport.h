@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platforms/StdoutCapture.h"
+#include "StdoutCapture.h"
 #include "Vibrolink.h"
 
 // Every test starts from an initialised kit with no device and no error, and leaves it so.
