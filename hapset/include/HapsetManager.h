@@ -22,7 +22,11 @@
  *                  locations, action type
  *   data           the data values (double) of all actions, in action order
  *   locations      the tactor locations (int) of all actions, in action order
- * TM_GetHapsetArraySizes tells how large the arrays of a loaded Hapset must be.
+ * TM_GetHapsetArraySizes tells how large the arrays of a loaded Hapset must be; arrays and
+ * buffers a function writes must not be NULL.
+ *
+ * Identifiers are read up to their 36th character, so the unterminated identifier buffer that
+ * TM_GetHapset fills can be passed back as it is. Names and file names are terminated texts.
  */
 #ifndef HAPSET_MANAGER_H
 #define HAPSET_MANAGER_H
@@ -114,6 +118,12 @@ HAPSET_API int32_t TM_GetLastTMError(HapsetManagerState* state);
  * table cannot be made, or fileName is NULL, empty or 260 characters or longer. Needs no
  * state and sets no code. */
 HAPSET_API int32_t TM_CreateHapsetDatabase(const char* fileName);
+
+/* Stores one Hapset JSON document (as the files under hapset/samples hold) as a new row of the
+ * existing database file fileName, keyed by the document's own "id" and "name". Answers 0, or
+ * -1 when the document is not a readable Hapset (see the loader's rules), the file does not
+ * open or the row cannot be stored. Needs no state and sets no code. */
+HAPSET_API int32_t TM_AddHapsetDocumentToDatabase(const char* fileName, const char* document);
 
 /* Attaches the database file (an existing file with the table; the file open already is kept)
  * and appends every stored Hapset not equal to one already loaded. Answers the number added,
@@ -210,7 +220,8 @@ HAPSET_API int32_t TM_RemoveAllControllers(HapsetManagerState* state);
 /* Reads one inbound packet of the device ID (start byte, reply type, data count, data,
  * checksum). Length -1 removes the controller. A segment-list reply (data 0x45 followed by
  * the last tactor of each segment) replaces its segments; one without segment bytes empties
- * them and sets 402017. Shorter than 6 bytes or other packets are ignored. */
+ * them and sets 402017. Packets shorter than 6 bytes, other replies and a reply whose data
+ * count runs past its length are ignored. */
 HAPSET_API void TM_ParsePacket(HapsetManagerState* state, int32_t id, const uint8_t* packet,
                                int32_t length);
 

@@ -26,12 +26,11 @@ int32_t store(HapsetManagerState* state, const char* name, const Hapset& hapset)
 // Compares given with the copy stored under its identifier in the attached database: 1 equal,
 // 0 different; when nothing readable is stored under it, 0 if the name is stored, else -1.
 int32_t compareWithStored(HapsetManagerState* state, const Hapset& given, const char* name) {
-    std::optional<std::string> document = FetchStored(*state->database, given.id);
-    Hapset stored("default");
-    if (!document || !HapsetFromJsonText(stored, document->c_str())) {
+    std::unique_ptr<Hapset> stored = FetchStored(*state->database, given.id);
+    if (!stored) {
         return ContainsName(*state->database, name) ? 0 : -1;
     }
-    return HapsetsEqual(stored, given) ? 1 : 0;
+    return HapsetsEqual(*stored, given) ? 1 : 0;
 }
 
 }  // namespace
@@ -51,6 +50,21 @@ int32_t TM_CreateHapsetDatabase(const char* fileName) {
     }
     sqlite3_close(connection);
     return result == SQLITE_OK ? 0 : -1;
+}
+
+int32_t TM_AddHapsetDocumentToDatabase(const char* fileName, const char* document) {
+    Hapset hapset("default");
+    if (!HapsetFromJsonText(hapset, document)) {
+        return -1;
+    }
+    HapsetDatabase database;
+    int32_t result = Open(database, fileName);
+    if (result == 0) {
+        result = Store(database, hapset.name, static_cast<int32_t>(hapset.segments.size()),
+                       HapsetToJson(hapset), hapset.id);
+    }
+    Close(database);
+    return result;
 }
 
 int32_t TM_LoadHapsetDatabase(HapsetManagerState* state, const char* fileName) {

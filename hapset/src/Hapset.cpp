@@ -58,6 +58,10 @@ void Hapset::setId(const char* text) {
     copyTerminated(id, kIdSize, text);
 }
 
+std::string IdentifierText(const char* id) {
+    return id ? std::string(id, strnlen(id, HAPSET_ID_LENGTH)) : std::string();
+}
+
 void GenerateHapsetId(char* id) {
     uuid_t uuid;
     char text[37];

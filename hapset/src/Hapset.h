@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "HapsetManager.h"
@@ -51,6 +52,10 @@ struct Hapset {
     // Copies the first 36 characters of text (fewer when it is shorter) and terminates them.
     void setId(const char* text);
 };
+
+// An identifier as given by a caller: its first 36 characters at most, so that the
+// unterminated 36-byte buffer TM_GetHapset fills can be passed back. Empty for NULL.
+std::string IdentifierText(const char* id);
 
 // Fills id (37 bytes) with a fresh random identifier in lower-case 8-4-4-4-12 form.
 void GenerateHapsetId(char* id);

@@ -66,8 +66,8 @@ int32_t Open(HapsetDatabase& database, const char* fileName) {
     if (!fileName || fileName[0] == '\0') {
         return -1;
     }
-    if (database.connection && !Close(database)) {
-        database.error = HAPSET_DB_FAILED;
+    if (database.connection) {
+        Close(database);
     }
     if (strlen(fileName) >= HapsetDatabase::kPathSize) {
         database.error = HAPSET_DB_FAILED;
@@ -121,21 +121,22 @@ std::vector<DatabaseRow> Execute(HapsetDatabase& database, const char* statement
 int32_t Store(HapsetDatabase& database, const char* name, int32_t segmentCount,
               const std::string& document, const char* id) {
     Execute(database, kInsert,
-            {std::string(text(id)), std::string(text(name)), segmentCount, document});
+            {IdentifierText(id), std::string(text(name)), segmentCount, document});
     return database.error == HAPSET_DB_FAILED ? -1 : 0;
 }
 
-std::optional<std::string> FetchStored(HapsetDatabase& database, const char* id) {
-    for (DatabaseRow& row : Execute(database, kSelectOne, {std::string(text(id))})) {
-        if (!row.empty() && row[0]) {
-            return std::move(row[0]);
+std::unique_ptr<Hapset> FetchStored(HapsetDatabase& database, const char* id) {
+    for (const DatabaseRow& row : Execute(database, kSelectOne, {IdentifierText(id)})) {
+        auto hapset = std::make_unique<Hapset>("default");
+        if (!row.empty() && row[0] && HapsetFromJsonText(*hapset, row[0]->c_str())) {
+            return hapset;
         }
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 int32_t DeleteStored(HapsetDatabase& database, const char* id) {
-    Execute(database, kDeleteOne, {std::string(text(id))});
+    Execute(database, kDeleteOne, {IdentifierText(id)});
     return 0;
 }
 

@@ -50,8 +50,9 @@ std::vector<DatabaseRow> Execute(HapsetDatabase& database, const char* statement
 int32_t Store(HapsetDatabase& database, const char* name, int32_t segmentCount,
               const std::string& document, const char* id);
 
-// The document stored under the identifier (the first row that holds one), or nothing.
-std::optional<std::string> FetchStored(HapsetDatabase& database, const char* id);
+// The Hapset stored under the identifier: from the first of its rows whose document reads,
+// or NULL when there is none.
+std::unique_ptr<Hapset> FetchStored(HapsetDatabase& database, const char* id);
 
 // Deletes every row of the identifier. Answers 0; the outcome is in error.
 int32_t DeleteStored(HapsetDatabase& database, const char* id);

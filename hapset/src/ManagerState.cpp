@@ -10,6 +10,10 @@ bool sameText(const char* a, const char* b) {
     return a && b && strcmp(a, b) == 0;
 }
 
+bool sameId(const char* stored, const char* given) {
+    return given && IdentifierText(given) == stored;
+}
+
 }  // namespace
 
 std::mutex& ClientLock() {
@@ -61,7 +65,7 @@ Hapset* FindLoadedByName(HapsetManagerState* state, const char* name) {
 Hapset* FindLoadedById(HapsetManagerState* state, const char* id, bool last) {
     Hapset* found = nullptr;
     for (auto& hapset : Loaded(state)) {
-        if (sameText(hapset->id, id)) {
+        if (sameId(hapset->id, id)) {
             found = hapset.get();
             if (!last) {
                 break;
@@ -74,7 +78,7 @@ Hapset* FindLoadedById(HapsetManagerState* state, const char* id, bool last) {
 bool UnloadFirstWithId(HapsetManagerState* state, const char* id) {
     auto& loaded = Loaded(state);
     for (auto it = loaded.begin(); it != loaded.end(); ++it) {
-        if (sameText((*it)->id, id)) {
+        if (sameId((*it)->id, id)) {
             loaded.erase(it);
             return true;
         }

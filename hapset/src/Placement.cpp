@@ -38,7 +38,7 @@ int64_t singleWrap(int64_t t, int32_t n) {
 
 // Segment index for the controller lookups; anything out of int range is no segment.
 int32_t segmentIndex(int64_t t) {
-    return (t < -1 || t > INT32_MAX) ? -1 : static_cast<int32_t>(t);
+    return (t < 0 || t > INT32_MAX) ? -1 : static_cast<int32_t>(t);
 }
 
 // Brings v into the inclusive range [start, start + size - 1] in whole steps of size, as

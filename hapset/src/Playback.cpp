@@ -80,6 +80,29 @@ void freeActions(Action** actions, int32_t count) {
     free(actions);
 }
 
+// One Action per action and location, in order, in a new array with room for at least one
+// entry per action. NULL when memory runs out (nothing is left allocated).
+Action** makeActions(const Hapset& hapset, int32_t& count, size_t& capacity) {
+    size_t total = 0;
+    for (const TimedAction& action : hapset.actions) {
+        total += action.tactorLocations.size();
+    }
+    capacity = std::max<size_t>({total, hapset.actions.size(), 1});
+    Action** actions = static_cast<Action**>(calloc(capacity, sizeof(Action*)));
+    count = 0;
+    for (size_t a = 0; actions && a < hapset.actions.size(); ++a) {
+        for (int32_t location : hapset.actions[a].tactorLocations) {
+            Action* made = MakeAction(hapset.actions[a], location, hapset.timeFactor);
+            if (!made) {
+                freeActions(actions, count);
+                return nullptr;
+            }
+            actions[count++] = made;
+        }
+    }
+    return actions;
+}
+
 }  // namespace
 
 void ScaleAction(TimedAction& action, float gainScale, float frequencyScale, float timeScale) {
@@ -134,25 +157,9 @@ int32_t BuildOutput(HapsetManagerState* state, const Hapset* hapset, HapsetOutpu
         SetLastError(state, HAPSET_TOO_MANY_ACTIONS);
         return -1;
     }
-    size_t total = 0;
-    for (const TimedAction& action : hapset->actions) {
-        total += action.tactorLocations.size();
-    }
-    const size_t capacity = std::max(total, hapset->actions.size());
-    Action** actions =
-        static_cast<Action**>(calloc(std::max<size_t>(capacity, 1), sizeof(Action*)));
     int32_t count = 0;
-    for (size_t a = 0; actions && a < hapset->actions.size(); ++a) {
-        for (int32_t location : hapset->actions[a].tactorLocations) {
-            Action* made = MakeAction(hapset->actions[a], location, hapset->timeFactor);
-            if (!made) {
-                freeActions(actions, count);
-                actions = nullptr;
-                break;
-            }
-            actions[count++] = made;
-        }
-    }
+    size_t capacity = 0;
+    Action** actions = makeActions(*hapset, count, capacity);
     if (!actions) {
         SetLastError(state, HAPSET_COPY_FAILED);
         return -1;
@@ -160,7 +167,7 @@ int32_t BuildOutput(HapsetManagerState* state, const Hapset* hapset, HapsetOutpu
     TM_ReleaseHapsetOutput(output);
     output->actionList = actions;
     output->actionCount = count;
-    output->actionCapacity = static_cast<int32_t>(std::max<size_t>(capacity, 1));
+    output->actionCapacity = static_cast<int32_t>(capacity);
     output->timeFactor = hapset->timeFactor;
     return count;
 }

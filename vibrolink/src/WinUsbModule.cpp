@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "DrovoSerial.h"
 #include "Timer.h"
 
 namespace {
@@ -16,10 +17,13 @@ std::string g_testPath;                  // guarded by g_loadLock; empty: the us
 WinUsbModule g_module;                   // filled once, under g_loadLock
 const WinUsbModule* g_loaded = nullptr;  // guarded by g_loadLock
 
-// The folder this library was loaded from, with a trailing slash; "" when unknown.
-std::string OwnFolder() {
+// The folder of the serial module, with a trailing slash; "" when unknown. The kit's transport
+// modules are installed side by side, and the serial module is always loaded with this library.
+// The folder is looked up rather than left to the loader's search, because a sanitizer's
+// dlopen wrapper hides this library's own search path.
+std::string TransportFolder() {
     Dl_info info{};
-    if (!dladdr(reinterpret_cast<void*>(&GetWinUsbModule), &info) || !info.dli_fname)
+    if (!dladdr(reinterpret_cast<void*>(&serial_Init), &info) || !info.dli_fname)
         return "";
     std::string path = info.dli_fname;
     size_t slash = path.rfind('/');
@@ -29,7 +33,7 @@ std::string OwnFolder() {
 void* OpenModule() {
     if (!g_testPath.empty())
         return dlopen(g_testPath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    std::string beside = OwnFolder() + kModuleFile;
+    std::string beside = TransportFolder() + kModuleFile;
     void* library = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
     return library ? library : dlopen(kModuleFile, RTLD_NOW | RTLD_LOCAL);
 }
@@ -72,4 +76,5 @@ const WinUsbModule* GetWinUsbModule() {
 void SetWinUsbModulePathForTesting(const char* path) {
     std::lock_guard<std::mutex> lock(g_loadLock);
     g_testPath = path ? path : "";
+    g_loaded = nullptr;
 }

@@ -16,11 +16,12 @@ struct WinUsbModule {
                 int32_t* bytesRead, int32_t mode);
 };
 
-// The module, loading it on first use: first beside this library, then by the loader's search.
+// The module, loading it on first use: first beside the serial module, then by the loader's
+// search.
 // nullptr when it cannot be loaded or lacks a function; each failed attempt prints one
 // time-stamped line, and a later call tries again. Thread-safe.
 const WinUsbModule* GetWinUsbModule();
 
 // Internal test hook: load path instead of the module's usual places (nullptr restores them).
-// Takes effect at the next load attempt.
+// Also forgets a module already bound (it stays mapped), so the next call loads afresh.
 void SetWinUsbModulePathForTesting(const char* path);

@@ -74,7 +74,7 @@ TEST_F(CommandTest, EveryCommandOnAnUnknownIdFailsWithBadParameter) {
 TEST_F(CommandTest, UnknownIdLogsTheManagerErrorAndKeepsItForUpdates) {
     StdoutCapture capture;
     EXPECT_EQ(Pulse(kUnknownId, 1, 100, 0), -1);
-    std::string log = capture.Stop();
+    std::string log = capture.Finish();
     EXPECT_EQ(log,
               "[TI:DM] ERROR DeviceManager::FindDeviceIndex DeviceManager 58\n"
               "[TI:DM] GetLastDMError non-zero: 202002\n");
@@ -92,7 +92,7 @@ TEST_F(CommandTest, FullListIsSilentForGroupAAndRefusedForGroupB) {
     // Group B copies the manager's error, which the device's refusal does not set.
     EXPECT_EQ(ReadFW(id), -1);
     EXPECT_EQ(GetLastDrovoError(), 0);
-    EXPECT_EQ(capture.Stop(),
+    EXPECT_EQ(capture.Finish(),
               "[TI:D] ERROR Device::AddToList Device 1460\n"
               "[TI:D] ERROR Device::AddToList Device 1460\n");
 }

@@ -24,7 +24,7 @@ class HapsetBridgeTest : public KitTest {
         EXPECT_EQ(SaveNonLoadedHapset(0, "running", h.header, h.segments, h.actionHeaders, h.data,
                                       h.locations),
                   -1);
-        EXPECT_EQ(capture.Stop(), "saving hapset with name running");
+        EXPECT_EQ(capture.Finish(), "saving hapset with name running");
         EXPECT_EQ(GetLastDrovoError(), 402008);
         ASSERT_EQ(GetLoadedHapsetSize(), 1);
         SetLastDrovoError(0);
@@ -85,7 +85,7 @@ TEST_F(HapsetBridgeTest, RemapPrintsTheNameFirst) {
     EXPECT_EQ(RemapHapset(id, "running", identifier, out.header, out.segments, out.actionHeaders,
                           out.data, out.locations, 3),
               0);
-    std::string log = capture.Stop();
+    std::string log = capture.Finish();
     EXPECT_EQ(log.rfind("name given to remap = running", 0), 0u) << log;
     EXPECT_EQ(out.locations[0], 3);
     EXPECT_EQ(out.locations[1], 4);

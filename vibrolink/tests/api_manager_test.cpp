@@ -23,7 +23,7 @@ TEST_F(ManagerTest, SixtySixthDeviceGetsNoId) {
     StdoutCapture capture;
     EXPECT_EQ(Connect("/dev/null", 1, nullptr), -1);
     EXPECT_EQ(GetLastDrovoError(), 204011);
-    EXPECT_EQ(capture.Stop(),
+    EXPECT_EQ(capture.Finish(),
               "[TI:DM] ERROR DeviceManager::CreateNewID DeviceManager 282\n"
               "[TI:DM] GetLastDMError non-zero: 204011\n");
     SetLastDrovoError(0);
@@ -45,7 +45,7 @@ TEST_F(ManagerTest, ManagerErrorStopsTheSweepUntilTheClientClearsIt) {
     for (int i = 0; i < 2; ++i) {
         StdoutCapture capture;
         EXPECT_EQ(UpdateTI(), 202002);
-        EXPECT_EQ(capture.Stop(), "[TI] Error With Dezidu Dudirider 202002\n");
+        EXPECT_EQ(capture.Finish(), "[TI] Error With Dezidu Dudirider 202002\n");
     }
     // The device was not swept meanwhile.
     EXPECT_EQ(Pulse(id, 1, 100, 0), 0);
@@ -60,13 +60,13 @@ TEST_F(ManagerTest, CloseOfAnUnknownIdLeavesItsCodeInTheManager) {
     {
         StdoutCapture capture;
         EXPECT_EQ(Close(id + 1), -1);
-        EXPECT_EQ(capture.Stop(), "[TI:DM] ERROR Cannot Close Device  -1\n");
+        EXPECT_EQ(capture.Finish(), "[TI:DM] ERROR Cannot Close Device  -1\n");
     }
     EXPECT_EQ(GetLastDrovoError(), 0);
     {
         StdoutCapture capture;
         EXPECT_EQ(UpdateTI(), 402001);
-        EXPECT_EQ(capture.Stop(),
+        EXPECT_EQ(capture.Finish(),
                   "[TI:DM] GetLastDMError non-zero: 402001\n"
                   "[TI:DM] GetLastDMError non-zero: 402001\n"
                   "[TI] Error With DeviceManager 402001\n"

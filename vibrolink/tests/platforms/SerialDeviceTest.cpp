@@ -132,6 +132,20 @@ TEST_F(SerialDevice, RepliesInPiecesAndAfterJunkArriveWhole) {
     EXPECT_EQ(m_device->m_iConnected, 1);
 }
 
+TEST_F(SerialDevice, SilenceBringsAResendThenTheFirmwareProbeThenTheClose) {
+    ASSERT_EQ(Connect(), 0);
+    NextPacket();
+    ASSERT_TRUE(WaitFor([&] { return m_device->m_iFirmwareMajor == 0x22; }));
+    m_sim.SetSilent(true);
+    ASSERT_EQ(m_device->AddToList(Pulse(0, 1, 100)), 0);
+    const Bytes pulse = {0x02, 0x0A, 0x01, 0x04, 0x00, 0x11, 0x00, 0x01, 0x0A, 0xFD};
+    EXPECT_EQ(NextPacket(), pulse);
+    EXPECT_EQ(NextPacket(), pulse) << "resent after the silence";
+    EXPECT_EQ(NextPacket(), (Bytes{0x02, 0x00, 0x01, 0x02, 0x00, 0x42, 0x00, 0xA9}));
+    ASSERT_TRUE(WaitFor([&] { return m_device->m_bThreadRunning == 0; }));
+    EXPECT_FALSE(Responses().back().hasPacket);
+}
+
 TEST_F(SerialDevice, HangUpStopsTheDeviceWithOneFinalCallback) {
     ASSERT_EQ(Connect(), 0);
     ASSERT_TRUE(WaitFor([] { return !Responses().empty(); }));
@@ -159,7 +173,7 @@ TEST(SerialPlatformConnect, PrintsTheHandleLineAndReportsTheModulesCode) {
     strcpy(device->m_pPortName, name);
     StdoutCapture capture;
     EXPECT_EQ(platform.Connect(device), -1);
-    EXPECT_EQ(capture.Stop(),
+    EXPECT_EQ(capture.Finish(),
               "[TI:D] Break from Serial 0 /dev/no-such-serial-port\n"
               "[TI:D] ERROR PlatformSerial::Connect PlatformSerial 110\n");
     EXPECT_EQ(device->m_iLastError, DROVO_CONNECT_FAILED);

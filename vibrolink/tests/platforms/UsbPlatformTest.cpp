@@ -26,7 +26,7 @@ TEST(UsbPlatform, WithoutTheModuleConnectFailsAndSerialStillWorks) {
     Device* device = DeviceNamed("TDK Belt 1");
     StdoutCapture capture;
     EXPECT_EQ(platform.Connect(device), -1);
-    std::string output = capture.Stop();
+    std::string output = capture.Finish();
     const std::string tail =
         "[TI:D] ERROR PlatformWinUSB::Connect PlatformWinUSB 52\n"
         "[TI:D] ERROR Handle Set 0\n";
@@ -51,7 +51,7 @@ TEST(UsbPlatform, ConnectWithANameNoControllerCarriesKeepsTheModulesCode) {
     Device* device = DeviceNamed("no such controller");
     StdoutCapture capture;
     EXPECT_EQ(platform.Connect(device), -1);
-    EXPECT_EQ(capture.Stop(),
+    EXPECT_EQ(capture.Finish(),
               "[TI:D] ERROR PlatformWinUSB::Connect PlatformWinUSB 52\n"
               "[TI:D] ERROR Handle Set 0\n");
     EXPECT_EQ(device->m_iLastError, GetWinUsbModule()->GetLastDrovoError());
@@ -64,7 +64,7 @@ TEST(UsbPlatform, DiscoverIsNotWritten) {
     CancelFlag cancel{0};
     StdoutCapture capture;
     EXPECT_EQ(platform.Discover(names, &cancel, 0), -1);
-    std::string output = capture.Stop();
+    std::string output = capture.Finish();
     const std::string line = "[PlatformWinUSB] DISCOVER ROUTINE NOT WRITTEN!\n";
     ASSERT_GE(output.size(), line.size());
     EXPECT_EQ(output.substr(output.size() - line.size()), line);
