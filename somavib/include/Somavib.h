@@ -157,8 +157,9 @@ SOMAVIB_API void ArduinoHub_setFrequency(ArduinoHub* self, uint8_t tactor, uint1
 /* Sets the actuator's output range; needs 0 <= minimum < maximum <= 1. */
 SOMAVIB_API void ArduinoHub_setIntensityRange(ArduinoHub* self, uint8_t tactor, double minIntensity,
                                               double maxIntensity);
-/* Send the actuator's start or stop message now (the worker thread's job; exposed for
- * completeness, the caller must be the port's only writer). */
+/* Build the start or stop message of actuator index and write it to the port. The worker
+ * thread sends them every cycle; another caller would interleave its messages with the
+ * thread's. */
 SOMAVIB_API void ArduinoHub_sendStartMessage(ArduinoHub* self, uint8_t index);
 SOMAVIB_API void ArduinoHub_sendStopMessage(ArduinoHub* self, uint8_t index);
 /* The worker thread's body; arg is the hub. */
