@@ -1,0 +1,7 @@
+#include <gtest/gtest.h>
+
+extern "C" int somavibCClientRun(void);
+
+TEST(SomavibCClient, UsesTheExportsThroughThePublicHeader) {
+    EXPECT_EQ(somavibCClientRun(), 1);
+}
