@@ -49,8 +49,9 @@ class SimController {
     void SetFirmware(uint8_t major, uint8_t minor);
     void SetSegments(std::vector<uint8_t> lastTactors);
 
-    // One-shot replies: the next host packets are answered, in order, with these bytes instead
-    // of the normal reply (each queued reply serves one packet).
+    // One-shot replies: the next host packets are answered, in order, with these instead of the
+    // normal reply (each queued reply serves one packet). Refusals and fault lists name the
+    // first command of the packet they answer.
     void ReplyNextWith(std::vector<uint8_t> bytes);
     void RefuseNext(uint8_t reason);
     void FaultListNext(const std::vector<reply::Fault>& faults);
@@ -81,6 +82,9 @@ class SimController {
     void SetPacketObserver(std::function<void(const SimPacket&)> observer);
 
   private:
+    using ReplyMaker = std::function<std::vector<uint8_t>(const SimPacket&)>;
+
+    void QueueReply(ReplyMaker maker);
     void Run();
     void TakeBytes(const uint8_t* bytes, size_t count);
     void HandlePacket(const std::vector<uint8_t>& raw);
@@ -100,16 +104,16 @@ class SimController {
     bool m_hangUpRequested = false;  // m_lock
     bool m_hungUp = false;           // m_lock
 
-    uint8_t m_firmwareMajor = 0x22;                     // m_lock
-    uint8_t m_firmwareMinor = 0x05;                     // m_lock
-    std::vector<uint8_t> m_segments = {8};              // m_lock
-    std::deque<std::vector<uint8_t>> m_oneShotReplies;  // m_lock
-    bool m_silent = false;                              // m_lock
-    size_t m_chunkSize = 0;                             // m_lock
-    std::chrono::milliseconds m_chunkPause{0};          // m_lock
-    std::vector<uint8_t> m_junk;                        // m_lock
-    std::vector<SimPacket> m_packets;                   // m_lock
-    std::function<void(const SimPacket&)> m_observer;   // m_lock
+    uint8_t m_firmwareMajor = 0x22;                    // m_lock
+    uint8_t m_firmwareMinor = 0x05;                    // m_lock
+    std::vector<uint8_t> m_segments = {8};             // m_lock
+    std::deque<ReplyMaker> m_oneShotReplies;           // m_lock
+    bool m_silent = false;                             // m_lock
+    size_t m_chunkSize = 0;                            // m_lock
+    std::chrono::milliseconds m_chunkPause{0};         // m_lock
+    std::vector<uint8_t> m_junk;                       // m_lock
+    std::vector<SimPacket> m_packets;                  // m_lock
+    std::function<void(const SimPacket&)> m_observer;  // m_lock
 
     std::vector<uint8_t> m_incoming;  // worker thread only: bytes not yet framed
     std::thread m_worker;

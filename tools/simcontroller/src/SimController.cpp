@@ -75,17 +75,24 @@ void SimController::SetSegments(std::vector<uint8_t> lastTactors) {
     m_segments = std::move(lastTactors);
 }
 
-void SimController::ReplyNextWith(std::vector<uint8_t> bytes) {
+void SimController::QueueReply(ReplyMaker maker) {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_oneShotReplies.push_back(std::move(bytes));
+    m_oneShotReplies.push_back(std::move(maker));
+}
+
+void SimController::ReplyNextWith(std::vector<uint8_t> bytes) {
+    QueueReply([bytes](const SimPacket&) { return bytes; });
 }
 
 void SimController::RefuseNext(uint8_t reason) {
-    ReplyNextWith(reply::Refuse(0, reason));
+    QueueReply(
+        [reason](const SimPacket& packet) { return reply::Refuse(FirstCommand(packet), reason); });
 }
 
 void SimController::FaultListNext(const std::vector<reply::Fault>& faults) {
-    ReplyNextWith(reply::FaultList(0, faults));
+    QueueReply([faults](const SimPacket& packet) {
+        return reply::FaultList(FirstCommand(packet), faults);
+    });
 }
 
 void SimController::SetSilent(bool silent) {
@@ -214,7 +221,7 @@ void SimController::HandlePacket(const std::vector<uint8_t>& raw) {
         m_packets.push_back(packet);
         observer = m_observer;
         if (!m_silent && !m_oneShotReplies.empty()) {
-            answer = std::move(m_oneShotReplies.front());
+            answer = m_oneShotReplies.front()(packet);
             m_oneShotReplies.pop_front();
         } else if (!m_silent) {
             answer = NormalReply(packet);
