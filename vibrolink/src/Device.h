@@ -49,9 +49,9 @@ class Device {
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
 
-    // Stops device's thread and releases it (the destruction step). Waits for the thread
-    // without time limit, unless called on that thread, in which case the thread releases the
-    // device as it ends and the caller must not touch it afterwards. Accepts nullptr.
+    // Stops the device's thread and releases the device (the destruction step). Waits for the
+    // thread without time limit, unless called on that thread, in which case the thread releases
+    // the device as it ends and the caller must not touch it afterwards. Accepts nullptr.
     static void Destroy(Device* device);
 
     // Opens portName on the platform of platformType, starts UpdateThread, queues the firmware
@@ -115,7 +115,9 @@ class Device {
     std::atomic<uint8_t> m_bStoringHapset{0};  // between BeginStoreHapset and FinishStoreHapset
     std::atomic<int32_t> m_iFirmwareMajor{-1};
     std::atomic<int32_t> m_iFirmwareMinor{-1};
-    char* m_pPortName = nullptr;  // owned copy of the connected port name
+    // Owned copy of the connected port name. Set by Connect before the thread starts and
+    // released by Disconnect under m_Lock, so readers on other threads take m_Lock.
+    char* m_pPortName = nullptr;
     std::atomic<int32_t> m_iPlatformType{0};
     std::vector<Segment> m_Segments;  // guarded by m_Lock
     std::atomic<uint8_t> m_bFirmwareRequestPending{0};

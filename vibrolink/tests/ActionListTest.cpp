@@ -26,6 +26,10 @@ struct BatchCase {
     std::vector<std::vector<std::string>> batches;  // the batches taken one after the other
 };
 
+void PrintTo(const BatchCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class BatchRuleTest : public ::testing::TestWithParam<BatchCase> {};
 
 TEST_P(BatchRuleTest, TakesBatchesInOrder) {
@@ -125,6 +129,10 @@ struct LimitCase {
     int32_t firmwareMajor;
     int32_t accepted;
 };
+
+void PrintTo(const LimitCase& c, std::ostream* os) {
+    *os << "major " << c.firmwareMajor;
+}
 
 class ListLimitTest : public ::testing::TestWithParam<LimitCase> {};
 
@@ -277,6 +285,10 @@ struct RefusedBatch {
     int32_t line;
     int32_t code;
 };
+
+void PrintTo(const RefusedBatch& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class RefusedBatchTest : public FramingTest, public ::testing::WithParamInterface<RefusedBatch> {};
 

@@ -1,6 +1,6 @@
 #include <chrono>
 #include <future>
-#include <regex>
+#include <stdexcept>
 #include <string>
 
 #include "ActionRecord.h"
@@ -16,11 +16,6 @@ using namespace std::chrono_literals;
 
 const Bytes kFirmwareRequest = {0x02, 0x0A, 0x01, 0x02, 0x00, 0x42, 0x00, 0xA3};
 const Bytes kPulseExample = {0x02, 0x0A, 0x01, 0x04, 0x00, 0x11, 0x00, 0x01, 0x0A, 0xFD};
-
-// The time stamp of a line printed through the time-stamped print.
-std::string WithoutTimeStamps(const std::string& text) {
-    return std::regex_replace(text, std::regex(R"(\[[0-9:.]+\]\t)"), "[time]\t");
-}
 
 TEST(FirmwareRequest, IsFramedWithTimeFactorTen) {
     EXPECT_EQ(ComputeChecksum(kFirmwareRequest.data(), 7), kFirmwareRequest[7]);
@@ -70,7 +65,8 @@ TEST_F(ConnectedDeviceTest, TactorStateCallbackHearsOfEveryQueuedPulseBeforeTheB
     ASSERT_TRUE(WaitUntil([this] { return m_device->m_iAwaitingResponse == 0; }));
     m_platform.SetAutoReply(nullptr);
     ASSERT_EQ(m_device->AddToList(MakeGain(1, 50)), 0);
-    ASSERT_TRUE(m_platform.WaitForWrites(2));
+    // The outgoing-data callback runs just after the write returns; let it finish first.
+    ASSERT_TRUE(WaitUntil([] { return CallbackLog::Events(CallbackEvent::OUTGOING).size() == 2; }));
     CallbackLog::Reset();
 
     Action* run[] = {MakePulse(1, 100), MakeGain(2, 200), MakePulse(3, 250, 2),
@@ -153,8 +149,48 @@ TEST_F(ConnectedDeviceTest, RefusedBatchClosesTheDevice) {
     EXPECT_EQ(CallbackLog::Events(CallbackEvent::RESPONSE).back().length, -1);
 }
 
+// A platform whose reads start throwing once asked to.
+class ThrowingPlatform : public ScriptedPlatform {
+  public:
+    int32_t Read(Device* device, int32_t wanted, uint8_t* buffer, int32_t* count,
+                 int32_t mode) override {
+        if (m_throw)
+            throw std::runtime_error("read exploded");
+        return ScriptedPlatform::Read(device, wanted, buffer, count, mode);
+    }
+    std::atomic<bool> m_throw{false};
+};
+
+TEST(UpdateThreadFailure, ExceptionIsCaughtAndTheConnectionClosedQuietly) {
+    CallbackLog::Reset();
+    ThrowingPlatform platform;
+    platform.SetAutoReply(ScriptedPlatform::AckEverything());
+    PlatformInterface* previous = InstallPlatformForTesting(PLATFORM_TYPE_SERIAL, &platform);
+    DevicePtr device = NewDevice();
+    CancelFlag cancel{0};
+    ASSERT_EQ(device->Connect("COM7", PLATFORM_TYPE_SERIAL, &CallbackLog::Response, &cancel), 0);
+    StdoutCapture capture;
+    platform.m_throw = true;
+    ASSERT_TRUE(WaitUntil([&] { return platform.CloseCount() == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return device->m_bThreadRunning == 0; }));
+    // A read already under way may trace before the next one throws.
+    const std::string output = capture.Finish();
+    const std::string line = "[TI:D] ERROR UpdateThread Device 501\n";
+    ASSERT_GE(output.size(), line.size());
+    EXPECT_EQ(output.substr(output.size() - line.size()), line);
+    EXPECT_EQ(device->m_iLastError, DROVO_INTERNAL_ERROR);
+    EXPECT_EQ(device->m_iConnected, 0);
+    for (const CallbackEvent& event : CallbackLog::Events(CallbackEvent::RESPONSE)) {
+        EXPECT_NE(event.length, -1);
+    }
+    device.reset();
+    InstallPlatformForTesting(PLATFORM_TYPE_SERIAL, previous);
+}
+
 TEST_F(ConnectedDeviceTest, DestroyFromItsOwnCallbackLetsTheThreadRelease) {
     ASSERT_EQ(Connect(), 0);
+    // The firmware answer must be through the callbacks before the hook is set.
+    ASSERT_TRUE(WaitUntil([this] { return m_device->m_iAwaitingResponse == 0; }));
     Device* device = m_device.release();
     CallbackLog::SetOnResponse([device](int32_t, const uint8_t*, int32_t length) {
         if (length > 0)
@@ -220,6 +256,10 @@ struct ConnectFailure {
     std::string output;
     int32_t code;
 };
+
+void PrintTo(const ConnectFailure& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ConnectFailureTest : public ConnectedDeviceTest,
                            public ::testing::WithParamInterface<ConnectFailure> {};

@@ -25,6 +25,10 @@ struct HandlerCase {
     int32_t awaiting;
 };
 
+void PrintTo(const HandlerCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class HandlerTest : public ::testing::TestWithParam<HandlerCase> {
   protected:
     void SetUp() override {

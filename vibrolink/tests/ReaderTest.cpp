@@ -56,6 +56,10 @@ struct ReaderCase {
     size_t platformReads;
 };
 
+void PrintTo(const ReaderCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ReaderTest : public ::testing::TestWithParam<ReaderCase> {
   protected:
     void SetUp() override {

@@ -63,6 +63,10 @@ struct ReplyCase {
     std::string output;
 };
 
+void PrintTo(const ReplyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ReplyTest : public ResponseTest, public ::testing::WithParamInterface<ReplyCase> {};
 
 TEST_P(ReplyTest, ReachesBothCallbacksThenActs) {
