@@ -114,6 +114,39 @@ TEST_F(DeviceManagerTest, FailedConnectLeavesTheDevicesCodeAndFreesTheId) {
     EXPECT_EQ(m_manager.Connect("COM7", 1, nullptr), 0);
 }
 
+TEST_F(DeviceManagerTest, UpdateReportsADeviceErrorOnceAndClearsMoreToRead) {
+    // Devices without a thread, marked connected, so that only their errors decide.
+    const int32_t first = m_manager.AddFalseConnectedDevice();
+    const int32_t second = m_manager.AddFalseConnectedDevice();
+    auto setDevice = [this](int32_t id, int32_t connected, int32_t error) {
+        EXPECT_TRUE(m_manager.WithDevice(id, [=](Device& device) {
+            device.m_iConnected = connected;
+            device.m_iLastError = error;
+        }));
+    };
+    setDevice(first, 1, 202010);
+    setDevice(second, 1, 204010);
+    {
+        StdoutCapture capture;
+        EXPECT_EQ(m_manager.Update(), 204010);
+        EXPECT_EQ(capture.Finish(),
+                  "[TI] Tactor device 0 has more to read.\n"
+                  "[TI:DM] ERROR DeviceManager::Update DeviceManager 109\n"
+                  "[TI] Error With Tactor Device 1\n"
+                  "[TI:DM] GetLastDMError non-zero: 204010\n");
+    }
+    EXPECT_EQ(m_manager.GetLastDMError(), 204010);
+    EXPECT_TRUE(m_manager.WithDevice(
+        first, [](Device& device) { EXPECT_EQ(device.m_iLastError.load(), 0); }));
+    // Once the client clears the manager's error, the reported device no longer stops the
+    // sweep, and a device that has stopped behind it is removed.
+    m_manager.ClearLastDMError();
+    setDevice(first, 0, 0);
+    EXPECT_EQ(m_manager.Update(), 0);
+    EXPECT_EQ(m_manager.GetDeviceCount(), 1);
+    setDevice(second, 0, 0);
+}
+
 struct UninitialisedCase {
     std::function<void(DeviceManager&)> call;
     const char* line;

@@ -59,8 +59,7 @@ int main(void) {
     expect("Pulse after the sweep", Pulse(id, 1, 100, 0), -1);
     expect("unknown device", GetLastDrovoError(), 202002);
     expect("Connect without a port", Connect(NULL, 1, response), -1);
-    expect("PlayHapsetToSegment -1", PlayHapsetToSegment(0, 0, 1, -1, 1.0f, 1.0f, 1.0f, 1.0f),
-           -1);
+    expect("PlayHapsetToSegment -1", PlayHapsetToSegment(0, 0, 1, -1, 1.0f, 1.0f, 1.0f, 1.0f), -1);
     expect("segment -1", GetLastDrovoError(), 402002);
     expect("GetHapsetName", GetHapsetName(0) == NULL, 1);
     expect("CloseAll", CloseAll(), 0);
