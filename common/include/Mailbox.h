@@ -117,3 +117,8 @@ class DROVO_COMMON_API Mailbox {
     std::condition_variable wakeSignal;
     bool wakePending;  // guarded by wakeLock
 };
+
+// The transports, so that a client program includes this one header.
+#include "MailboxPipe.h"
+#include "MailboxUdp.h"
+#include "NamedPipe.h"

@@ -25,7 +25,7 @@
 typedef void (*NamedPipeReadCallback)(void* context, uint8_t* bytes, uint64_t length);
 
 class DROVO_COMMON_API NamedPipe {
-public:
+  public:
     static constexpr int kPipeNameSize = 256;
     static constexpr uint32_t kMaxMessage = 65535;
     // The abstract socket address holds the path without a terminator behind one NUL byte, which
@@ -68,7 +68,7 @@ public:
     void SetReadDataCallback(NamedPipeReadCallback callback, void* context);
     const char* GetPipeName() const { return pipeName; }
 
-private:
+  private:
     friend struct NamedPipeTestAccess;
 
     bool AttemptConnect();
@@ -84,7 +84,7 @@ private:
     bool CreateListener();
 
     char pipeName[kPipeNameSize];
-    std::atomic<int> pipeHandle;  // the connection; guarded by fdLock for shutdown and close
+    std::atomic<int> pipeHandle;    // the connection; guarded by fdLock for shutdown and close
     std::atomic<int> listenHandle;  // server only, until its client is accepted; fdLock as above
     std::atomic<bool> isConnected;
     const bool isClient;

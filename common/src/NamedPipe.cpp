@@ -32,7 +32,9 @@ socklen_t AbstractAddress(const char* path, sockaddr_un* address) {
     return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
 }
 
-int NewStreamSocket() { return socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0); }
+int NewStreamSocket() {
+    return socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+}
 
 }  // namespace
 
@@ -60,12 +62,17 @@ NamedPipe::~NamedPipe() {
         keepConnecting = false;
         isConnected = false;
         // Wakes a server blocked in accept and any thread blocked in a read or write.
-        if (listenHandle >= 0) shutdown(listenHandle, SHUT_RDWR);
-        if (pipeHandle >= 0) shutdown(pipeHandle, SHUT_RDWR);
+        if (listenHandle >= 0)
+            shutdown(listenHandle, SHUT_RDWR);
+        if (pipeHandle >= 0)
+            shutdown(pipeHandle, SHUT_RDWR);
     }
-    if (readThread.joinable()) readThread.join();
-    if (listenHandle >= 0) close(listenHandle);
-    if (pipeHandle >= 0) close(pipeHandle);
+    if (readThread.joinable())
+        readThread.join();
+    if (listenHandle >= 0)
+        close(listenHandle);
+    if (pipeHandle >= 0)
+        close(pipeHandle);
     delete[] readBuffer;
 }
 
@@ -113,7 +120,9 @@ bool NamedPipe::CreateListener() {
     return true;
 }
 
-bool NamedPipe::AttemptConnect() { return isClient ? ConnectAsClient() : AcceptClient(); }
+bool NamedPipe::AttemptConnect() {
+    return isClient ? ConnectAsClient() : AcceptClient();
+}
 
 bool NamedPipe::AcceptClient() {
     Timer::printfTime("[Pipe] Listening for connections on %s\n", pipeName);
@@ -135,7 +144,8 @@ bool NamedPipe::AcceptClient() {
             close(fd);
             continue;
         }
-        if (!PublishConnection(fd)) return false;
+        if (!PublishConnection(fd))
+            return false;
         Timer::printfTime("[Pipe] Client connected on: %s\n", pipeName);
         return true;
     }
@@ -149,13 +159,15 @@ bool NamedPipe::ConnectAsClient() {
     while (keepConnecting) {
         int fd = NewStreamSocket();
         if (fd >= 0 && RetryOnEintr([&] {
-                return connect(fd, reinterpret_cast<sockaddr*>(&address), length);
-            }) == 0) {
-            if (!PublishConnection(fd)) break;
+                           return connect(fd, reinterpret_cast<sockaddr*>(&address), length);
+                       }) == 0) {
+            if (!PublishConnection(fd))
+                break;
             Timer::printfTime("[Pipe] Connected as client to pipe %s\n", pipeName);
             return true;
         }
-        if (fd >= 0) close(fd);
+        if (fd >= 0)
+            close(fd);
         timer.Sleep();
     }
     isConnected = false;
@@ -183,14 +195,16 @@ bool NamedPipe::PublishConnection(int fd) {
 void NamedPipe::NamedPipeReadThread() {
     MMTimer timer;
     AttemptConnect();
-    if (usePrependedLengthHeader) amountToRead = 1;
+    if (usePrependedLengthHeader)
+        amountToRead = 1;
     while (isConnected) {
         if (amountToRead == 0) {
             timer.Sleep();
             continue;
         }
         pollfd ready{pipeHandle, POLLIN, 0};
-        if (RetryOnEintr([&] { return poll(&ready, 1, kReadPollMs); }) <= 0) continue;
+        if (RetryOnEintr([&] { return poll(&ready, 1, kReadPollMs); }) <= 0)
+            continue;
         if (Available() == 0) {
             // Readable with nothing to read: the peer has gone away.
             isConnected = false;
@@ -205,7 +219,8 @@ void NamedPipe::NamedPipeReadThread() {
 
 void NamedPipe::ClosePipe() {
     std::lock_guard<std::mutex> guard(fdLock);
-    if (!isConnected) return;
+    if (!isConnected)
+        return;
     isConnected = false;
     shutdown(pipeHandle, SHUT_RDWR);
 }
@@ -216,7 +231,8 @@ void NamedPipe::SetReadDataCallback(NamedPipeReadCallback callback, void* contex
 }
 
 uint64_t NamedPipe::SendData(const void* bytes, uint64_t length) {
-    if (!isConnected) return 0;
+    if (!isConnected)
+        return 0;
     if (length > kMaxMessage) {
         Timer::printfTime("[Pipe] Cannot send more than %d bytes! (Requested to send %d.)\n",
                           static_cast<int>(kMaxMessage), static_cast<int>(length));
@@ -253,7 +269,8 @@ uint64_t NamedPipe::SendData(const void* bytes, uint64_t length) {
 
 bool NamedPipe::ReadData(void* destination, uint64_t size, uint64_t& bytesRead) {
     bytesRead = 0;
-    if (!isConnected) return false;
+    if (!isConnected)
+        return false;
     std::lock_guard<std::recursive_mutex> guard(readLock);
     amountToRead = size;
     amountRead = 0;
@@ -265,7 +282,8 @@ bool NamedPipe::ReadData(void* destination, uint64_t size, uint64_t& bytesRead) 
 
 bool NamedPipe::ReadMessage(uint8_t* destination, uint64_t size) {
     uint8_t header[2];
-    if (!ReadFully(header, sizeof header)) return false;
+    if (!ReadFully(header, sizeof header))
+        return false;
     uint32_t length = static_cast<uint32_t>(header[0] << 8 | header[1]);
     bool intoOwnBuffer = destination == readBuffer;
     if (length >= readBufferSize) {
@@ -279,7 +297,8 @@ bool NamedPipe::ReadMessage(uint8_t* destination, uint64_t size) {
     // starts at a header) into our own buffer, and only what fits is copied out.
     bool fits = intoOwnBuffer || length <= size;
     uint8_t* target = intoOwnBuffer || !fits ? readBuffer : destination;
-    if (!ReadFully(target, length)) return false;
+    if (!ReadFully(target, length))
+        return false;
     if (fits) {
         amountRead = length;
         return true;
@@ -292,10 +311,12 @@ bool NamedPipe::ReadMessage(uint8_t* destination, uint64_t size) {
 }
 
 bool NamedPipe::ReadRaw(uint8_t* destination, uint64_t size) {
-    if (destination == readBuffer && size > readBufferSize) size = readBufferSize;
+    if (destination == readBuffer && size > readBufferSize)
+        size = readBufferSize;
     ssize_t count = RetryOnEintr([&] { return recv(pipeHandle, destination, size, 0); });
     if (count <= 0) {
-        if (size > 0) isConnected = false;
+        if (size > 0)
+            isConnected = false;
         return false;
     }
     amountRead = static_cast<uint64_t>(count);
@@ -305,8 +326,8 @@ bool NamedPipe::ReadRaw(uint8_t* destination, uint64_t size) {
 bool NamedPipe::ReadFully(uint8_t* destination, uint64_t length) {
     uint64_t done = 0;
     while (done < length) {
-        ssize_t count = RetryOnEintr(
-            [&] { return recv(pipeHandle, destination + done, length - done, 0); });
+        ssize_t count =
+            RetryOnEintr([&] { return recv(pipeHandle, destination + done, length - done, 0); });
         if (count <= 0) {
             // End of stream or a broken connection: the peer is gone.
             isConnected = false;
@@ -318,14 +339,17 @@ bool NamedPipe::ReadFully(uint8_t* destination, uint64_t length) {
 }
 
 uint64_t NamedPipe::Available() {
-    if (!isConnected) return 0;
+    if (!isConnected)
+        return 0;
     int waiting = 0;
-    if (ioctl(pipeHandle, FIONREAD, &waiting) != 0 || waiting < 0) return 0;
+    if (ioctl(pipeHandle, FIONREAD, &waiting) != 0 || waiting < 0)
+        return 0;
     return static_cast<uint64_t>(waiting);
 }
 
 void NamedPipe::SetBufferSize(int32_t size) {
-    if (size < 1 || size > static_cast<int32_t>(kMaxMessage)) throw std::range_error("size");
+    if (size < 1 || size > static_cast<int32_t>(kMaxMessage))
+        throw std::range_error("size");
     uint8_t* replacement = new uint8_t[size];
     delete[] readBuffer;
     readBuffer = replacement;

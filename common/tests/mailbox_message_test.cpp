@@ -41,7 +41,8 @@ TEST(MailboxMessage, SerialisesAndParsesBackAtEverySizeThatFits) {
         EXPECT_STREQ(parsed.GetData().address, "ABCD");
         EXPECT_EQ(parsed.GetData().dataLength, length);
         EXPECT_EQ(parsed.GetData().messageType, 0xBEEF);
-        EXPECT_EQ(std::vector<uint8_t>(parsed.GetData().data, parsed.GetData().data + length), data);
+        EXPECT_EQ(std::vector<uint8_t>(parsed.GetData().data, parsed.GetData().data + length),
+                  data);
         EXPECT_FALSE(parsed.GetIsReceivedFromRemote());
     }
 }

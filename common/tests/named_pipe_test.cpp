@@ -40,7 +40,8 @@ struct PipePair {
 
 std::vector<uint8_t> Pattern(size_t length) {
     std::vector<uint8_t> bytes(length);
-    for (size_t i = 0; i < length; ++i) bytes[i] = static_cast<uint8_t>(i * 13 + 1);
+    for (size_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<uint8_t>(i * 13 + 1);
     return bytes;
 }
 
@@ -114,7 +115,9 @@ TEST(NamedPipe, MessageLongerThanTheDestinationIsCutNeverOverrun) {
     EXPECT_EQ(0, memcmp(small.get(), second.data(), 3));
     Lines lines = capture.Finish();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].rfind("[Pipe] Message of 10 bytes cut to the 4 bytes of the destination on ", 0), 0u);
+    EXPECT_EQ(
+        lines[0].rfind("[Pipe] Message of 10 bytes cut to the 4 bytes of the destination on ", 0),
+        0u);
 }
 
 TEST(NamedPipe, RefusesBadNamesAndAnswersNothingWhileUnconnected) {
@@ -131,11 +134,11 @@ TEST(NamedPipe, RefusesBadNamesAndAnswersNothingWhileUnconnected) {
     EXPECT_EQ(count, 0u);
     EXPECT_EQ(pipe.SendData(buffer, sizeof buffer), 0u);
     EXPECT_EQ(pipe.Available(), 0u);
-    EXPECT_EQ(capture.Finish(),
-              (Lines{"[Pipe] Cannot create pipe, nullptr or 0 length string provided for name.\r\n",
-                     "[Pipe] Cannot create pipe, nullptr or 0 length string provided for name.\r\n",
-                     "[Pipe] Cannot create pipe, name longer than 98 characters: " + tooLong +
-                         "\n"}));
+    EXPECT_EQ(
+        capture.Finish(),
+        (Lines{"[Pipe] Cannot create pipe, nullptr or 0 length string provided for name.\r\n",
+               "[Pipe] Cannot create pipe, nullptr or 0 length string provided for name.\r\n",
+               "[Pipe] Cannot create pipe, name longer than 98 characters: " + tooLong + "\n"}));
     // The longest name that fits still makes a pipe.
     NamedPipe server(false, true);
     EXPECT_TRUE(server.CreatePipe(longest.c_str()));
@@ -218,7 +221,8 @@ TEST(NamedPipe, DestructionInterruptsWaitsThatWouldNeverEnd) {
 }
 
 TEST(NamedPipe, ServerTurnsAwayPeersOfAnotherUser) {
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
     std::string name = UniquePipeName("user");
     std::string path = "\\\\.\\pipe\\" + name;
     NamedPipe server(false, true);
@@ -226,7 +230,8 @@ TEST(NamedPipe, ServerTurnsAwayPeersOfAnotherUser) {
     ASSERT_TRUE(server.CreatePipe(name.c_str()));
     pid_t child = fork();
     if (child == 0) {
-        if (setresuid(65534, 65534, 65534) != 0) _exit(2);
+        if (setresuid(65534, 65534, 65534) != 0)
+            _exit(2);
         int fd = socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
