@@ -3,4 +3,4 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 bash "$here/scripts/build.sh" "$here/build"
-exec "$here/build/tools/encode_examples"
+exec "$here/build/bin/encode_examples"

@@ -13,7 +13,8 @@ static void show(const char* title, Action* action, int rc) {
     }
     int n = Package_Action(action, bytes, (int)sizeof bytes);
     printf("%-40s", title);
-    for (int i = 0; i < n; ++i) printf(" %02X", bytes[i]);
+    for (int i = 0; i < n; ++i)
+        printf(" %02X", bytes[i]);
     printf("\n");
     free(action->data);
     action->data = NULL;

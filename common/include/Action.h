@@ -60,8 +60,7 @@ DROVO_COMMON_API int32_t TacOnTime(Action* action, int32_t delay, uint32_t tacto
 /* 0x20: set gain (1-255) of tactor (0-64). */
 DROVO_COMMON_API int32_t SetGain(Action* action, int32_t delay, uint32_t tactor, int32_t gain);
 /* 0x12: set frequency (300-3500) of tactor (0-65). */
-DROVO_COMMON_API int32_t SetFreq(Action* action, int32_t delay, uint32_t tactor,
-                                 int32_t frequency);
+DROVO_COMMON_API int32_t SetFreq(Action* action, int32_t delay, uint32_t tactor, int32_t frequency);
 /* 0x15: set signal source (1-7) of tactor (0-64). */
 DROVO_COMMON_API int32_t SetSigSource(Action* action, int32_t delay, uint32_t tactor,
                                       int32_t source);

@@ -10,7 +10,7 @@
 #include "DrovoCommonExport.h"
 
 class DROVO_COMMON_API MMTimer {
-public:
+  public:
     MMTimer();
     // The name is accepted for callers that label their timers; Linux timers carry no name.
     explicit MMTimer(const char* name);
@@ -25,8 +25,8 @@ public:
     // True when the clock resolves 1 ms or finer and the precise wait is used.
     bool GetCanUseHiresTimer() const;
 
-private:
-    uint32_t m_delay;      // milliseconds; 0 means Sleep returns at once
-    bool m_hires;          // the precise monotonic wait is available
-    int64_t m_dueTime;     // always -(delay * 10000), the relative due time in 100 ns units
+  private:
+    uint32_t m_delay;   // milliseconds; 0 means Sleep returns at once
+    bool m_hires;       // the precise monotonic wait is available
+    int64_t m_dueTime;  // always -(delay * 10000), the relative due time in 100 ns units
 };

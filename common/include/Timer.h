@@ -9,7 +9,7 @@ namespace utl {
 
 // Elapsed seconds since construction or the last reset, from the monotonic clock.
 class DROVO_COMMON_API Timer {
-public:
+  public:
     Timer();
     void reset();
     float getElapsedTime() const;
@@ -28,7 +28,7 @@ public:
     static int snprintfTime(char* dest, int size, const char* format, ...)
         __attribute__((format(printf, 3, 4)));
 
-private:
+  private:
     int64_t m_frequency;  // clock ticks per second
     int64_t m_start;      // clock value at construction or reset
 };
@@ -36,7 +36,7 @@ private:
 // Counts ticks in one-second windows and reports the mean of the last finished windows.
 // An object is used by one thread at a time.
 class DROVO_COMMON_API FrequencyCounter {
-public:
+  public:
     // max_sample_count: finished windows to average, 0 to 60; anything else throws.
     // units: label for ToString, "Hz" when null or empty, cut to 31 characters.
     explicit FrequencyCounter(int max_sample_count, const char* units = nullptr);
@@ -52,7 +52,7 @@ public:
     // "0<units>" when the rate is exactly 0, else "%1.1f<units>". The text lives in the object.
     const char* ToString();
 
-private:
+  private:
     void UpdateNoTick();
 
     int64_t m_frequency;

@@ -12,7 +12,8 @@ constexpr long kNanosPerMilli = 1000000L;
 
 // The precise wait is worth using only when the clock can tell 1 ms apart.
 bool ClockResolvesOneMilli(timespec* resolution) {
-    if (clock_getres(CLOCK_MONOTONIC, resolution) != 0) return false;
+    if (clock_getres(CLOCK_MONOTONIC, resolution) != 0)
+        return false;
     return resolution->tv_sec == 0 && resolution->tv_nsec <= kNanosPerMilli;
 }
 
@@ -59,18 +60,21 @@ int MMTimer::ChangeDelay(uint32_t delayMs) {
 }
 
 int MMTimer::Sleep() {
-    if (m_delay == 0) return 0;
+    if (m_delay == 0)
+        return 0;
     if (!m_hires) {
         std::this_thread::sleep_for(std::chrono::milliseconds(m_delay));
         return 0;
     }
     // The due time is relative and negative, in 100 ns units.
     int64_t nanos = -m_dueTime * 100;
-    timespec remaining{static_cast<time_t>(nanos / 1000000000), static_cast<long>(nanos % 1000000000)};
+    timespec remaining{static_cast<time_t>(nanos / 1000000000),
+                       static_cast<long>(nanos % 1000000000)};
     for (;;) {
         timespec request = remaining;
         int rc = clock_nanosleep(CLOCK_MONOTONIC, 0, &request, &remaining);
-        if (rc == 0) return 0;
+        if (rc == 0)
+            return 0;
         if (rc != EINTR) {
             utl::Timer::printfTime("[MMTimer] WaitForSingleObject failed (%d)\n", rc);
             return -1;
@@ -78,4 +82,6 @@ int MMTimer::Sleep() {
     }
 }
 
-bool MMTimer::GetCanUseHiresTimer() const { return m_hires; }
+bool MMTimer::GetCanUseHiresTimer() const {
+    return m_hires;
+}

@@ -44,15 +44,20 @@ namespace utl {
 
 Timer::Timer() : m_frequency(kNanosPerSecond), m_start(NowTicks()) {}
 
-void Timer::reset() { m_start = NowTicks(); }
+void Timer::reset() {
+    m_start = NowTicks();
+}
 
-float Timer::getElapsedTime() const { return SecondsBetween(m_start, NowTicks(), m_frequency); }
+float Timer::getElapsedTime() const {
+    return SecondsBetween(m_start, NowTicks(), m_frequency);
+}
 
 int Timer::makeTime(char* text, int size) {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     tm local{};
-    if (localtime_r(&now.tv_sec, &local) == nullptr) return -1;
+    if (localtime_r(&now.tv_sec, &local) == nullptr)
+        return -1;
     int n = snprintf(text, static_cast<size_t>(size), "%02d:%02d:%02d.%06d", local.tm_hour,
                      local.tm_min, local.tm_sec, static_cast<int>(now.tv_nsec / 1000));
     return (n < 0 || n >= size) ? -1 : n;
@@ -87,7 +92,8 @@ int Timer::snprintfTime(char* dest, int size, const char* format, ...) {
     va_start(args, format);
     Stamped s = Compose(format, args);
     va_end(args);
-    if (!s.ok || size <= 0) return -1;
+    if (!s.ok || size <= 0)
+        return -1;
     int n = snprintf(dest, static_cast<size_t>(size), "[%s]%s%s", s.time, "\t", s.message);
     return (n < 0 || n >= size) ? -1 : n;
 }
@@ -111,7 +117,9 @@ FrequencyCounter::FrequencyCounter(int max_sample_count, const char* units)
     snprintf(m_units, sizeof m_units, "%s", label);
 }
 
-FrequencyCounter::~FrequencyCounter() { delete[] m_samples; }
+FrequencyCounter::~FrequencyCounter() {
+    delete[] m_samples;
+}
 
 void FrequencyCounter::Tick(int count) {
     m_currentTicks += static_cast<uint32_t>(count);
@@ -163,7 +171,8 @@ void FrequencyCounter::UpdateNoTick() {
         return;
     }
     double sum = 0;
-    for (uint32_t i = 0; i < m_sampleCount; ++i) sum += m_samples[i];
+    for (uint32_t i = 0; i < m_sampleCount; ++i)
+        sum += m_samples[i];
     m_rate = static_cast<float>(sum / m_sampleCount);
 }
 
