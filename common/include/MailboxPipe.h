@@ -3,10 +3,11 @@
 // which addresses are registered on this side. A monitor thread reports connection changes to
 // the broker every 10 ms.
 //
-// Locks: pipeLock guards the pipe pointer and every write through the pipe. It is taken with
-// the broker's lock held (Send, OnLocalAddressesChanged) and is never held while reporting into
-// the broker or while a pipe is destroyed (destroying waits for the pipe's read thread, which
-// may be waiting for the broker).
+// Locks: pipeLock guards the pipe pointer for its readers and every write through the pipe. It
+// is taken with the broker's lock held (Send, OnLocalAddressesChanged) and is never held while
+// reporting into the broker or while a pipe is destroyed (destroying waits for the pipe's read
+// thread, which may be waiting for the broker). subscribeLock serialises the two operations that
+// replace the pipe; it is taken before pipeLock, never after.
 #pragma once
 
 #include <atomic>
@@ -66,12 +67,13 @@ class DROVO_COMMON_API MailboxPipe : public MailboxTransport {
     static void MailboxPipeReadThunk(void* context, uint8_t* bytes, uint64_t length);
     void MailboxPipeMonitorThread();
 
-    NamedPipe* pipe;  // guarded by pipeLock; owned
+    NamedPipe* pipe;  // owned; written holding both locks, read under either
     std::atomic<uint32_t> pipeMode;
     bool wasConnected;  // monitor thread only
     std::atomic<bool> isMonitorRunning;
     std::thread monitorThread;
     std::mutex pipeLock;
+    std::mutex subscribeLock;  // serialises SubscribeToRemote and UnsubscribeFromRemote
     std::mutex monitorWakeLock;
     std::condition_variable monitorWake;
 };

@@ -58,6 +58,7 @@ class DROVO_COMMON_API MailboxTransport {
     void SetMessageReceivedCallback(MailboxTransportCallback* callback);
 
     // Copies entry index of an array of 32-bit addresses into text as four bytes and a NUL.
+    // A null list or text is ignored; the index is not checked against the list.
     void GetAddressFromList(const uint32_t* list, uint64_t index, char text[5]) const;
 
   protected:

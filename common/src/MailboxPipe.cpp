@@ -73,7 +73,7 @@ uint64_t MailboxPipe::Send(const uint8_t* bytes, uint64_t length) {
 }
 
 bool MailboxPipe::SubscribeToRemote(const char* pipeName, uint16_t /*port*/) {
-    std::lock_guard<std::mutex> guard(pipeLock);
+    std::lock_guard<std::mutex> subscription(subscribeLock);
     if (pipe != nullptr)
         return false;
     std::unique_ptr<NamedPipe> created;
@@ -88,20 +88,24 @@ bool MailboxPipe::SubscribeToRemote(const char* pipeName, uint16_t /*port*/) {
     // A refused name leaves nothing behind, so a later subscribe with a good name works.
     if (!created->CreatePipe(pipeName))
         return false;
+    std::lock_guard<std::mutex> guard(pipeLock);
     pipe = created.release();
     return true;
 }
 
 bool MailboxPipe::UnsubscribeFromRemote() {
-    NamedPipe* closing;
-    {
-        std::lock_guard<std::mutex> guard(pipeLock);
-        closing = pipe;
-        pipe = nullptr;
-    }
+    std::lock_guard<std::mutex> subscription(subscribeLock);
+    // Only holders of subscribeLock change the pointer, so it can be read here without
+    // pipeLock; closing first wakes a Send blocked on a peer that stopped reading, which would
+    // otherwise keep pipeLock forever.
+    NamedPipe* closing = pipe;
     if (closing == nullptr)
         return false;
     closing->ClosePipe();
+    {
+        std::lock_guard<std::mutex> guard(pipeLock);
+        pipe = nullptr;
+    }
     delete closing;
     return true;
 }

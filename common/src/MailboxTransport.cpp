@@ -20,6 +20,8 @@ MailboxTransportCallback* MailboxTransport::GetMessageReceivedCallback() const {
 
 void MailboxTransport::GetAddressFromList(const uint32_t* list, uint64_t index,
                                           char text[5]) const {
+    if (list == nullptr || text == nullptr)
+        return;
     MailboxAddress::ToText(list[index], text);
 }
 

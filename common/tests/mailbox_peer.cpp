@@ -34,7 +34,9 @@ bool Echo(const MailboxMessageData& message, void*, bool) {
     return broker->SendMessage("TEST", reply.data(), static_cast<uint16_t>(reply.size()), type);
 }
 
-bool Quiet(const MailboxMessageData&, void*, bool) { return true; }
+bool Quiet(const MailboxMessageData&, void*, bool) {
+    return true;
+}
 
 int Usage() {
     fprintf(stderr, "usage: mailbox_peer pipe-server NAME | pipe-client NAME | udp PORT\n");
@@ -44,7 +46,8 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) return Usage();
+    if (argc != 3)
+        return Usage();
     Mailbox mailbox;
     broker = &mailbox;
     mailbox.Register("ECHO", &Echo, nullptr);

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FakeTransport.h"
@@ -168,6 +170,42 @@ TEST(MailboxPipe, SubscriptionRulesAndSendWithoutAPeer) {
           "[MailboxPipe] OnLocalAddressesChanged unepxected size: 1025\n"}) {
         EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 1) << line;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A peer that stops reading fills the pipe and blocks the sender; shutting down must still
+// finish, and the blocked send reports failure.
+TEST(MailboxPipe, ShutdownWakesASendBlockedOnAPeerThatStoppedReading) {
+    std::string name = UniquePipeName("stuck");
+    RawPipePeer peer(name);
+    MailboxPipe transport;
+    transport.Initialize(MAILBOX_PIPE_MODE_CLIENT);
+    ASSERT_TRUE(transport.SubscribeToRemote(name.c_str(), 0));
+    ASSERT_TRUE(peer.Accept());
+    ASSERT_TRUE(PollUntil([&] { return transport.IsSubscribedToRemote(); }));
+    std::vector<uint8_t> chunk(65535, 0x5A);
+    std::atomic<uint64_t> lastResult{1};
+    std::atomic<int> sends{0};
+    std::thread sender([&] {
+        while (lastResult == chunk.size() || sends == 0) {
+            lastResult = transport.Send(chunk.data(), chunk.size());
+            ++sends;
+        }
+    });
+    // Wait until the sender has stopped making progress, then close under it.
+    int seen = -1;
+    while (seen != sends) {
+        seen = sends;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    transport.Shutdown();
+    sender.join();
+    // 0 from the woken send; all bits set only if the sender was merely slow, not blocked.
+    EXPECT_TRUE(lastResult == 0u || lastResult == std::numeric_limits<uint64_t>::max());
+    EXPECT_FALSE(transport.IsSubscribedToRemote());
 }
 
 }  // namespace

@@ -19,14 +19,14 @@ extern char** environ;
 namespace {
 
 class Peer {
-public:
+  public:
     Peer(const std::string& mode, const std::string& argument) {
         std::vector<std::string> args = {MAILBOX_PEER_PATH, mode, argument};
         std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(&arg[0]);
+        for (std::string& arg : args)
+            argv.push_back(&arg[0]);
         argv.push_back(nullptr);
-        EXPECT_EQ(posix_spawn(&pid_, MAILBOX_PEER_PATH, nullptr, nullptr, argv.data(), environ),
-                  0);
+        EXPECT_EQ(posix_spawn(&pid_, MAILBOX_PEER_PATH, nullptr, nullptr, argv.data(), environ), 0);
     }
     ~Peer() {
         if (pid_ > 0) {
@@ -39,18 +39,20 @@ public:
         int status = 0;
         bool ended = PollUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; },
                                std::chrono::seconds(30));
-        if (!ended) return -1;
+        if (!ended)
+            return -1;
         pid_ = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-private:
+  private:
     pid_t pid_ = -1;
 };
 
 std::vector<std::string> Texts(Inbox& inbox) {
     std::vector<std::string> texts;
-    for (const Delivery& delivery : inbox.Snapshot()) texts.push_back(delivery.data);
+    for (const Delivery& delivery : inbox.Snapshot())
+        texts.push_back(delivery.data);
     return texts;
 }
 
@@ -74,7 +76,8 @@ TEST(MailboxTwoProcesses, PipeCarriesMessagesAndAddressListsBothWays) {
 
     EXPECT_TRUE(broker.SendMessage("ECHO", "ping", 4, 41));
     broker.PostMessage("ECHO", "post", 4, 0);
-    ASSERT_TRUE(PollUntil([&] { return Received(inbox, "echo:ping") && Received(inbox, "echo:post"); }));
+    ASSERT_TRUE(
+        PollUntil([&] { return Received(inbox, "echo:ping") && Received(inbox, "echo:post"); }));
     Delivery first = inbox.Snapshot()[0];
     EXPECT_EQ(first.type, 42);
     EXPECT_TRUE(first.immediate);
@@ -108,7 +111,8 @@ TEST(MailboxTwoProcesses, UdpCarriesMessagesBothWaysAndDoublesForMutualSubscribe
     // Subscribing back makes each side both the other's remote and its client: every datagram
     // now travels twice, so one ping reaches ECHO twice and each of its two answers comes back
     // twice.
-    ASSERT_TRUE(udp->SubscribeToRemote("127.0.0.1", static_cast<uint16_t>(std::stoi(hello.substr(6)))));
+    ASSERT_TRUE(
+        udp->SubscribeToRemote("127.0.0.1", static_cast<uint16_t>(std::stoi(hello.substr(6)))));
     EXPECT_TRUE(broker.SendMessage("ECHO", "ping", 4, 0));
     ASSERT_TRUE(PollUntil([&] { return Received(inbox, "echo:ping", 4); }));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
