@@ -17,7 +17,10 @@ typedef struct DrovoIoRecord {
     int32_t pending;     /* non-zero while a started read is being gathered */
     int32_t wanted;      /* bytes the pending read asked for */
     int32_t gathered;    /* bytes gathered so far into `buffer` */
-    int64_t lastByteNs;  /* monotonic time at which the last byte arrived */
+    int32_t event;       /* USB: descriptor of the read event plus one; 0 when there is none */
+    int64_t lastByteNs;  /* monotonic time at which a byte last arrived; 0 when none has */
+    int32_t status;      /* USB: status word of the read in progress */
+    int32_t offset;      /* USB: offset word handed to the driver with every read */
     uint8_t buffer[512]; /* bytes of the pending read, handed out when it completes */
 } DrovoIoRecord;
 

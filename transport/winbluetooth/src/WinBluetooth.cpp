@@ -1,0 +1,3 @@
+#include "DrovoWinBluetooth.h"
+
+extern "C" void __dummy__remove__this__(void) {}
