@@ -261,6 +261,36 @@ TEST_F(BrokerTest, AThrowingClientNeitherHoldsTheLockNorCostsOthersTheirMessages
                      "[Mailbox] Client callback threw for 'BAD!': client failed\n"}));
 }
 
+// A client that, from its dispatch-pass callback, unregisters itself and posts to another
+// client changes both maps while the pass walks them.
+struct Leaver {
+    Mailbox* broker;
+    int calls = 0;
+    static bool Callback(const MailboxMessageData&, void* context, bool) {
+        auto* self = static_cast<Leaver*>(context);
+        ++self->calls;
+        self->broker->Unregister("LEAV");
+        self->broker->PostMessage("ZZZZ", "after", 5, 0);
+        return true;
+    }
+};
+
+TEST_F(BrokerTest, CallbacksMayChangeTheRegistryAndPostDuringAPass) {
+    Leaver leaver{&broker};
+    ASSERT_TRUE(broker.Register("LEAV", &Leaver::Callback, &leaver));
+    ASSERT_TRUE(broker.Register("ZZZZ", &Inbox::Callback, &inbox));
+    for (int i = 0; i < 3; ++i)
+        broker.PostMessage("LEAV", "x", 1, 0);
+    StdoutCapture capture;
+    broker.Initialize();
+    ASSERT_TRUE(PollUntil([&] { return inbox.Count() == 1; }));
+    broker.Shutdown();
+    capture.Finish();
+    EXPECT_EQ(leaver.calls, 1);  // the rest went with the client, undelivered
+    EXPECT_EQ(inbox.Snapshot()[0].data, "after");
+    EXPECT_FALSE(broker.IsRegistered("LEAV"));
+}
+
 TEST_F(BrokerTest, NullAndUnusedMessagesAreHandledQuietly) {
     broker.UnallocateMessage(nullptr);
     broker.UnallocateMessage(broker.CreateMessage("ABCD", "x", 1, 0));
