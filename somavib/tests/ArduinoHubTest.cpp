@@ -50,7 +50,7 @@ class ArduinoHubTest : public ::testing::Test {
     // before, so earlier cycles cannot satisfy the wait.
     bool receivedAfterReset(const Bytes& message, size_t n) {
         board.reset();
-        return waitUntil([&] { return countOf(board.messages(), message) >= n; });
+        return PollUntil([&] { return countOf(board.messages(), message) >= n; });
     }
 
     PtyBoard board;
@@ -87,7 +87,7 @@ TEST_F(ArduinoHubTest, IntensityByteFollowsTheTypeCode) {
         ArduinoHub_init(caseHub, caseBoard.portName(), c.typeCode, 2);
         ArduinoHub_startVibration(caseHub, 1, c.intensity);
         const Bytes expected = startMessage(static_cast<uint8_t>(c.typeCode), 2, c.expected, 32);
-        EXPECT_TRUE(waitUntil([&] { return countOf(caseBoard.messages(), expected) >= 2; }));
+        EXPECT_TRUE(PollUntil([&] { return countOf(caseBoard.messages(), expected) >= 2; }));
         ArduinoHub_delete(caseHub);
     }
 }
@@ -120,11 +120,11 @@ TEST_F(ArduinoHubTest, OnceVibrationEndsWithStopMessagesAndStopsTheActuator) {
     ArduinoHub_vibrate(hub, 0, 1.0, 100);
     const Bytes on = startMessage(0x50, 1, 0xFF, 32);
     const Bytes off = stopMessage(0x50, 1);
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(PollUntil([&] {
         std::vector<Bytes> tail = fromFirst(board.messages(), on);
         return !tail.empty() && tail.back() == off;
     }));
-    EXPECT_TRUE(waitUntil([&] { return Actuator_getState(&hub->actuators[0]) == 0; }));
+    EXPECT_TRUE(PollUntil([&] { return Actuator_getState(&hub->actuators[0]) == 0; }));
     // Once over, it stays over.
     ASSERT_TRUE(receivedAfterReset(off, 3));
     EXPECT_EQ(countOf(board.messages(), on), 0u);
@@ -161,7 +161,7 @@ TEST_F(ArduinoHubTest, ClearSendsAFinalStopForEveryActuator) {
         return messages.size() < 3 ? messages
                                    : std::vector<Bytes>(messages.end() - 3, messages.end());
     };
-    EXPECT_TRUE(waitUntil([&] { return lastThree() == finalStops; }));
+    EXPECT_TRUE(PollUntil([&] { return lastThree() == finalStops; }));
     // A cleared hub refuses further calls instead of touching freed actuators.
     EXPECT_EQ(captureStderr([&] { ArduinoHub_startVibration(hub, 0, 1.0); }),
               "[ArduinoHub] Tactor out of range [0, 7]: 0\n");

@@ -2,17 +2,13 @@
 #ifndef SOMAVIB_TESTS_TEST_SUPPORT_H
 #define SOMAVIB_TESTS_TEST_SUPPORT_H
 
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "Poll.h"
 #include "Somavib.h"
-
-// Polls condition every few milliseconds for up to ten seconds; true when it became true.
-bool waitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 // Captures what the calling thread's code writes to standard error while it runs.
 std::string captureStderr(const std::function<void()>& action);

@@ -1,8 +1,5 @@
 #include "DeviceTestSupport.h"
 
-#include <chrono>
-#include <thread>
-
 #include "ActionRecord.h"
 
 namespace {
@@ -22,16 +19,6 @@ Bytes Copy(const uint8_t* bytes, int32_t length) {
 }
 
 }  // namespace
-
-bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
 
 bool ContainsInOrder(const std::string& text, const std::vector<std::string>& lines) {
     size_t from = 0;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Device.h"
+#include "Poll.h"
 #include "ScriptedPlatform.h"
 
 struct DeviceDestroyer {
@@ -21,9 +22,6 @@ using DevicePtr = std::unique_ptr<Device, DeviceDestroyer>;
 inline DevicePtr NewDevice() {
     return DevicePtr(new Device());
 }
-
-// Polls pred until it holds or timeoutMs passes; true when it held.
-bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 10000);
 
 // True when every line occurs in text, each after the one before it.
 bool ContainsInOrder(const std::string& text, const std::vector<std::string>& lines);

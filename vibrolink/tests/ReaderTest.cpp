@@ -5,6 +5,7 @@
 #include "DeviceTestSupport.h"
 #include "DrovoErrorCodes.h"
 #include "StdoutCapture.h"
+#include "TraceText.h"
 
 namespace {
 
