@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <string>
 
 #include "PtyBoard.h"
@@ -170,11 +169,7 @@ TEST_F(ArduinoHubTest, ClearSendsAFinalStopForEveryActuator) {
 TEST_F(ArduinoHubTest, BadArgumentsAreReportedAndChangeNothing) {
     start(ARDUINO_HUB_TYPE_PIEZO, 8);
     ArduinoHub_startVibration(hub, 2, 0.6);
-    struct Case {
-        std::function<void(ArduinoHub*)> call;
-        const char* line;
-    };
-    const Case cases[] = {
+    const std::vector<RefusedCall<ArduinoHub>> calls = {
         {[](ArduinoHub* h) { ArduinoHub_vibrate(h, 9, 0.5, 100); },
          "[ArduinoHub] Tactor out of range [0, 7]: 9\n"},
         {[](ArduinoHub* h) { ArduinoHub_startVibration(h, 8, 0.5); },
@@ -204,12 +199,7 @@ TEST_F(ArduinoHubTest, BadArgumentsAreReportedAndChangeNothing) {
          "[ArduinoHub] ArduinoHub_setIntensityRange(): precondition failed: "
          "minIntensity < maxIntensity\n"},
     };
-    const std::vector<ActuatorSnapshot> before =
-        snapshotActuators(hub->actuators, hub->actuatorCount);
-    for (const Case& c : cases) {
-        EXPECT_EQ(captureStderr([&] { c.call(hub); }), c.line);
-        EXPECT_TRUE(snapshotActuators(hub->actuators, hub->actuatorCount) == before) << c.line;
-    }
+    expectRefusedAndUnchanged(hub, calls);
 }
 
 TEST_F(ArduinoHubTest, GoodArgumentsReachTheActuator) {
