@@ -1,5 +1,7 @@
 #include "DeviceTestSupport.h"
 
+#include <cstring>
+
 #include "ActionRecord.h"
 
 namespace {
@@ -19,6 +21,11 @@ Bytes Copy(const uint8_t* bytes, int32_t length) {
 }
 
 }  // namespace
+
+void SetPortName(Device* device, const char* name) {
+    device->m_pPortName = new char[std::strlen(name) + 1];
+    std::strcpy(device->m_pPortName, name);
+}
 
 bool ContainsInOrder(const std::string& text, const std::vector<std::string>& lines) {
     size_t from = 0;

@@ -23,6 +23,9 @@ inline DevicePtr NewDevice() {
     return DevicePtr(new Device());
 }
 
+// Gives device its own copy of name as port name, as a connect does; the device frees it.
+void SetPortName(Device* device, const char* name);
+
 // True when every line occurs in text, each after the one before it.
 bool ContainsInOrder(const std::string& text, const std::vector<std::string>& lines);
 

@@ -1,4 +1,3 @@
-#include <cstring>
 #include <string>
 
 #include "DeviceTestSupport.h"
@@ -35,8 +34,7 @@ class HandlerTest : public ::testing::TestWithParam<HandlerCase> {
     void SetUp() override {
         m_device->m_pPlatform = &m_platform;
         m_device->m_ID = 4;
-        m_device->m_pPortName = new char[5];
-        std::strcpy(m_device->m_pPortName, "COM9");
+        SetPortName(m_device.get(), "COM9");
         m_device->m_iConnected = 1;
         std::copy(kPulsePacket.begin(), kPulsePacket.end(), m_device->m_LastWrite);
         m_device->m_iLastWriteLength = static_cast<int32_t>(kPulsePacket.size());

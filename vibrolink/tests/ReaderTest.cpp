@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -8,17 +7,6 @@
 #include "TraceText.h"
 
 namespace {
-
-// A trace line as NormalizeTraces leaves it.
-std::string TraceLine(const std::string& label, const Bytes& bytes = {}) {
-    std::string line = "[TI:D] #," + label + ",";
-    char hex[4];
-    for (uint8_t byte : bytes) {
-        std::snprintf(hex, sizeof(hex), "%X:", byte);
-        line += hex;
-    }
-    return line + "\n";
-}
 
 Bytes Cat(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());

@@ -1,6 +1,7 @@
 #include "TraceText.h"
 
 #include <cctype>
+#include <cstdio>
 
 namespace {
 
@@ -63,4 +64,14 @@ std::string WithoutTimeStamps(const std::string& text) {
                                                                                 : std::string::npos;
         },
         "time]\t");
+}
+
+std::string TraceLine(const std::string& label, const std::vector<uint8_t>& bytes) {
+    std::string line = "[TI:D] #," + label + ",";
+    char hex[4];
+    for (uint8_t byte : bytes) {
+        std::snprintf(hex, sizeof(hex), "%X:", byte);
+        line += hex;
+    }
+    return line + "\n";
 }

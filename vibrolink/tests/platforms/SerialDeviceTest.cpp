@@ -2,12 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <mutex>
 #include <vector>
 
 #include "ActionRecord.h"
-#include "Device.h"
+#include "DeviceTestSupport.h"
 #include "DrovoErrorCodes.h"
 #include "PlatformSerial.h"
 #include "Poll.h"
@@ -158,8 +157,7 @@ TEST(SerialPlatformConnect, PrintsTheHandleLineAndReportsTheModulesCode) {
     PlatformSerial platform;
     Device* device = new Device();
     const char* name = "/dev/no-such-serial-port";
-    device->m_pPortName = new char[strlen(name) + 1];
-    strcpy(device->m_pPortName, name);
+    SetPortName(device, name);
     StdoutCapture capture;
     EXPECT_EQ(platform.Connect(device), -1);
     EXPECT_EQ(capture.Finish(),
