@@ -164,13 +164,15 @@ TEST_F(WireTest, RefusedGroupACommandIsReportedByTheNextUpdate) {
     int32_t id = ConnectTo(sim);
     // The device's thread is inside the callback, so nothing is sent while the list fills.
     std::atomic<int> lastPulse{1};
+    std::atomic<bool> started{false};
     std::atomic<bool> done{false};
     OnNextReply([&](int32_t device, const uint8_t* packet, int32_t length) {
-        if (!AnswersBatteryRequest(packet, length) || done.exchange(true))
+        if (!AnswersBatteryRequest(packet, length) || started.exchange(true))
             return;
         for (int i = 0; i < 63; ++i)
             EXPECT_EQ(Pulse(device, 1, 100, 0), 0);
         lastPulse = Pulse(device, 1, 100, 0);
+        done = true;
     });
     ASSERT_EQ(ReadBatteryLevel(id, 0), 0);
     ASSERT_TRUE(WaitFor([&] { return done.load(); }));
