@@ -63,6 +63,11 @@ class DROVO_COMMON_API MailboxTransport {
 
   protected:
     MailboxTransportCallback* GetMessageReceivedCallback() const;
+    // Makes a message of bytes received from the peer and hands it to the callback, if one is
+    // set. A message that cannot be made, or a callback that throws, is logged under logPrefix
+    // and dropped: the read thread that calls this must outlive both. Call without holding a
+    // lock of the transport's own.
+    void DeliverReceivedMessage(const char* logPrefix, const uint8_t* bytes, uint16_t length);
     // Replaces the remote list; at most the first 1024 addresses are kept.
     void StoreRemoteAddresses(const uint32_t* addresses, uint64_t count);
     void ClearRemoteAddresses();

@@ -178,20 +178,9 @@ void MailboxPipe::ParseControlMessage(const uint8_t* bytes, uint16_t length) {
 }
 
 void MailboxPipe::MailboxPipeReadDataCallback(const uint8_t* bytes, uint16_t length) {
-    MailboxTransportCallback* callback = GetMessageReceivedCallback();
-    if (callback == nullptr || length < MailboxMessage::kHeaderSize)
+    if (length < MailboxMessage::kHeaderSize)
         return;
-    try {
-        std::unique_ptr<MailboxMessage> message(new MailboxMessage(bytes, length));
-        message->SetIsReceivedFromRemote(true);
-        callback->OnMessageReceived(message.release());
-    } catch (const std::exception& error) {
-        Timer::printfTime("[MailboxPipe] Exception creating mailbox message: %s\n", error.what());
-    } catch (...) {
-        // The read thread must outlive whatever a client callback throws.
-        Timer::printfTime("[MailboxPipe] Exception creating mailbox message: %s\n",
-                          "unknown exception");
-    }
+    DeliverReceivedMessage("MailboxPipe", bytes, length);
 }
 
 void MailboxPipe::MailboxPipeReadThunk(void* context, uint8_t* bytes, uint64_t length) {

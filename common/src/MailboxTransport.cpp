@@ -2,8 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <memory>
 
 #include "MailboxAddress.h"
+#include "MailboxMessage.h"
+#include "MailboxTransportCallback.h"
+#include "Timer.h"
+
+using utl::Timer;
 
 MailboxTransport::MailboxTransport()
     : messageReceivedCallback(nullptr), remoteAddresses{}, remoteAddressCount(0) {}
@@ -16,6 +23,23 @@ void MailboxTransport::SetMessageReceivedCallback(MailboxTransportCallback* call
 
 MailboxTransportCallback* MailboxTransport::GetMessageReceivedCallback() const {
     return messageReceivedCallback.load();
+}
+
+void MailboxTransport::DeliverReceivedMessage(const char* logPrefix, const uint8_t* bytes,
+                                              uint16_t length) {
+    MailboxTransportCallback* callback = GetMessageReceivedCallback();
+    if (callback == nullptr)
+        return;
+    try {
+        std::unique_ptr<MailboxMessage> message(new MailboxMessage(bytes, length));
+        message->SetIsReceivedFromRemote(true);
+        callback->OnMessageReceived(message.release());
+    } catch (const std::exception& error) {
+        Timer::printfTime("[%s] Exception creating mailbox message: %s\n", logPrefix, error.what());
+    } catch (...) {
+        Timer::printfTime("[%s] Exception creating mailbox message: %s\n", logPrefix,
+                          "unknown exception");
+    }
 }
 
 void MailboxTransport::GetAddressFromList(const uint32_t* list, uint64_t index,

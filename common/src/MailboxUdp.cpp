@@ -8,10 +8,7 @@
 
 #include <cstring>
 #include <limits>
-#include <memory>
 
-#include "MailboxMessage.h"
-#include "MailboxTransportCallback.h"
 #include "PosixCall.h"
 
 namespace {
@@ -268,19 +265,7 @@ void MailboxUdp::HandleSubscription(uint8_t value, const sockaddr_in& sender) {
 }
 
 void MailboxUdp::HandleMessage(const uint8_t* bytes, uint16_t length) {
-    MailboxTransportCallback* callback = GetMessageReceivedCallback();
-    if (callback == nullptr)
-        return;
     // No lock of ours is held here: the broker's SendMessage takes the broker's lock, under
     // which the broker calls our Send.
-    try {
-        std::unique_ptr<MailboxMessage> message(new MailboxMessage(bytes, length));
-        message->SetIsReceivedFromRemote(true);
-        callback->OnMessageReceived(message.release());
-    } catch (const std::exception& error) {
-        Timer::printfTime("[MailboxUdp] Exception creating mailbox message: %s\n", error.what());
-    } catch (...) {
-        Timer::printfTime("[MailboxUdp] Exception creating mailbox message: %s\n",
-                          "unknown exception");
-    }
+    DeliverReceivedMessage("MailboxUdp", bytes, length);
 }

@@ -97,7 +97,7 @@ TEST_F(BrokerTest, RegistryChangesAreRefusedWithTheirLines) {
     EXPECT_EQ(inbox.Count(), 1u);  // the first registration stays
     EXPECT_EQ(second.Count(), 0u);
     EXPECT_EQ(
-        capture.Finish(),
+        capture.FinishLines(),
         (Lines{"[Mailbox] Client attempt to re-register: 'ABCDxyz'\n",
                "[Mailbox] Client cannot register without a callback: 'NULL'\n",
                "[Mailbox] Attempted to unregister a client that is not registered: 'WXYZ'\n"}));
@@ -131,7 +131,7 @@ TEST_F(BrokerTest, MessagesForNobodyAreDroppedWithTheirLines) {
                       "[Mailbox] Removed mailbox for unregistered client: 'WXYZ'\n"};
     EXPECT_TRUE(PollUntil([&] { return capture.Lines().size() >= 3; }));
     broker.Shutdown();
-    EXPECT_EQ(capture.Finish(), expected);
+    EXPECT_EQ(capture.FinishLines(), expected);
 }
 
 TEST_F(BrokerTest, ForwardsMessagesForUnknownAddressesToTheSubscribedPeer) {
@@ -154,7 +154,7 @@ TEST_F(BrokerTest, ForwardsMessagesForUnknownAddressesToTheSubscribedPeer) {
     fake->subscribed = false;
     EXPECT_FALSE(broker.IsRemoteConnected());
     EXPECT_FALSE(broker.SendMessage("PEER", "hi", 2, 0));
-    Lines lines = capture.Finish();
+    Lines lines = capture.FinishLines();
     ASSERT_EQ(lines.size(), 3u);
     // The overflow line has no line end, so the next stamped line follows it directly.
     const std::string overflow = "[Mailbox] Integer overflow: Message too big!";
@@ -183,7 +183,7 @@ TEST_F(BrokerTest, MessagesFromThePeerAreDeliveredButNeverSentBack) {
     EXPECT_TRUE(capture.Lines().empty());
     fake->subscribed = false;
     fake->Receive(Serialised("ELSE", {'x'}));
-    EXPECT_EQ(capture.Finish(),
+    EXPECT_EQ(capture.FinishLines(),
               Lines{"[Mailbox] SendMessage called for unregistered client: 'ELSE'\n"});
 }
 
@@ -256,7 +256,7 @@ TEST_F(BrokerTest, AThrowingClientNeitherHoldsTheLockNorCostsOthersTheirMessages
     ASSERT_TRUE(PollUntil([&] { return inbox.Count() == 1; }));
     broker.Shutdown();
     EXPECT_EQ(thrower.Count(), 3u);
-    EXPECT_EQ(capture.Finish(),
+    EXPECT_EQ(capture.FinishLines(),
               (Lines{"[Mailbox] Client callback threw for 'BAD!': client failed\n",
                      "[Mailbox] Client callback threw for 'BAD!': client failed\n"}));
 }
@@ -285,7 +285,7 @@ TEST_F(BrokerTest, CallbacksMayChangeTheRegistryAndPostDuringAPass) {
     broker.Initialize();
     ASSERT_TRUE(PollUntil([&] { return inbox.Count() == 1; }));
     broker.Shutdown();
-    capture.Finish();
+    capture.FinishLines();
     EXPECT_EQ(leaver.calls, 1);  // the rest went with the client, undelivered
     EXPECT_EQ(inbox.Snapshot()[0].data, "after");
     EXPECT_FALSE(broker.IsRegistered("LEAV"));

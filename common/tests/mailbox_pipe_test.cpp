@@ -102,7 +102,7 @@ TEST_F(PipeTransportTest, MalformedPipeMessagesAreDroppedWithTheirLines) {
         peer.WriteFramed(c.message);
     peer.WriteFramed(Serialised("CCCC", {'!'}));  // in order behind all of them
     ASSERT_TRUE(PollUntil([&] { return inbox.Count() == 1; }));
-    Lines lines = capture.Finish();
+    Lines lines = capture.FinishLines();
     Lines expected;
     for (const Case& c : cases) {
         if (c.line != nullptr)
@@ -134,7 +134,7 @@ TEST_F(PipeTransportTest, PeerThatGoesAwayIsReportedAndItsListEmptied) {
     EXPECT_FALSE(broker.IsRegistered("PEER"));
     StdoutCapture capture;
     EXPECT_FALSE(broker.SendMessage("PEER", "x", 1, 0));
-    EXPECT_EQ(capture.Finish(),
+    EXPECT_EQ(capture.FinishLines(),
               Lines{"[Mailbox] SendMessage called for unregistered client: 'PEER'\n"});
 }
 
@@ -164,7 +164,7 @@ TEST(MailboxPipe, SubscriptionRulesAndSendWithoutAPeer) {
     std::vector<uint32_t> many(1025, 1);
     transport.OnLocalAddressesChanged(many.data(), many.size());
     // The pipe's read thread adds its connect lines at its own pace; look for ours among them.
-    Lines lines = capture.Finish();
+    Lines lines = capture.FinishLines();
     for (const char* line :
          {"[Pipe] Cannot create pipe, nullptr or 0 length string provided for name.\r\n",
           "[MailboxPipe] OnLocalAddressesChanged unepxected size: 1025\n"}) {

@@ -158,8 +158,9 @@ TEST(MailboxUdp, SendCountsDestinationsAndRefusesSubscriptionSizedData) {
     StdoutCapture capture;
     EXPECT_EQ(transport.Send(message.data(), 1), std::numeric_limits<uint64_t>::max());
     EXPECT_EQ(transport.Send(message.data(), 0), std::numeric_limits<uint64_t>::max());
-    EXPECT_EQ(capture.Finish(), (Lines{"[MailboxUdp] Send() failed: Cannot send length <= 1.\n",
-                                       "[MailboxUdp] Send() failed: Cannot send length <= 1.\n"}));
+    EXPECT_EQ(capture.FinishLines(),
+              (Lines{"[MailboxUdp] Send() failed: Cannot send length <= 1.\n",
+                     "[MailboxUdp] Send() failed: Cannot send length <= 1.\n"}));
     EXPECT_TRUE(transport.UnsubscribeFromRemote());
     Bytes last;
     do {
@@ -176,7 +177,7 @@ TEST(MailboxUdp, SubscribeNeedsADottedAddressAndAPort) {
     EXPECT_FALSE(transport.SubscribeToRemote("localhost", 5000));
     EXPECT_FALSE(transport.SubscribeToRemote(nullptr, 5000));
     EXPECT_FALSE(transport.IsSubscribedToRemote());
-    EXPECT_EQ(capture.Finish(),
+    EXPECT_EQ(capture.FinishLines(),
               (Lines{"[MailboxUdp] inet_pton() failed!\n", "[MailboxUdp] inet_pton() failed!\n"}));
     EXPECT_TRUE(transport.SubscribeToRemote("127.0.0.1", 0));
     EXPECT_FALSE(transport.IsSubscribedToRemote());
@@ -210,7 +211,7 @@ TEST(MailboxUdp, ForeignDatagramsAreHandledWithTheirLines) {
     stranger.SendTo(port, {0x00});
     ASSERT_TRUE(PollUntil([&] { return capture.Lines().size() >= 5; }));
     EXPECT_EQ(
-        capture.Finish(),
+        capture.FinishLines(),
         (Lines{
             "[MailboxUdp] Added client " + endpoint + ". (key: " + stranger.KeyText() + ")\n",
             "[MailboxUdp] Unexpected Sub/Unsub message value: 0x1.\n",
@@ -244,7 +245,7 @@ TEST(MailboxUdp, SilentClientsTimeOutAndSendingKeepsThemAlive) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     EXPECT_EQ(transport.Send(message.data(), message.size()), 1u);
-    EXPECT_FALSE(Contains(capture.Finish(), timedOut(kept)));
+    EXPECT_FALSE(Contains(capture.FinishLines(), timedOut(kept)));
 }
 
 TEST(MailboxUdp, InitializeReportsABusyPortAndCanBeTriedAgain) {
@@ -252,7 +253,7 @@ TEST(MailboxUdp, InitializeReportsABusyPortAndCanBeTriedAgain) {
     MailboxUdp transport;
     StdoutCapture capture;
     transport.Initialize(holder.Port());
-    EXPECT_EQ(capture.Finish(), Lines{"[MailboxUdp] bind() Failed!\n"});
+    EXPECT_EQ(capture.FinishLines(), Lines{"[MailboxUdp] bind() Failed!\n"});
     EXPECT_EQ(transport.GetBoundPort(), 0);
     transport.Initialize(0);
     EXPECT_NE(transport.GetBoundPort(), 0);

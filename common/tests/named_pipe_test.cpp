@@ -92,7 +92,7 @@ TEST(NamedPipe, LargestMessageGrowsTheBufferAndOneByteMoreIsRefused) {
     EXPECT_TRUE(pair.server.ReadData(received.data(), received.size(), count));
     EXPECT_EQ(count, 65535u);
     EXPECT_EQ(received, payload);
-    EXPECT_EQ(capture.Finish(),
+    EXPECT_EQ(capture.FinishLines(),
               (Lines{"[Pipe] Cannot send more than 65535 bytes! (Requested to send 65536.)\n",
                      "[Pipe] Pipe said there was 65535 bytes in the message, but our buffer is "
                      "only 65535 bytes! Growing buffer!\n"}));
@@ -113,7 +113,7 @@ TEST(NamedPipe, MessageLongerThanTheDestinationIsCutNeverOverrun) {
     EXPECT_TRUE(pair.server.ReadData(small.get(), 4, count));  // the stream stays in step
     EXPECT_EQ(count, 3u);
     EXPECT_EQ(0, memcmp(small.get(), second.data(), 3));
-    Lines lines = capture.Finish();
+    Lines lines = capture.FinishLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(
         lines[0].rfind("[Pipe] Message of 10 bytes cut to the 4 bytes of the destination on ", 0),
@@ -135,7 +135,7 @@ TEST(NamedPipe, RefusesBadNamesAndAnswersNothingWhileUnconnected) {
     EXPECT_EQ(pipe.SendData(buffer, sizeof buffer), 0u);
     EXPECT_EQ(pipe.Available(), 0u);
     EXPECT_EQ(
-        capture.Finish(),
+        capture.FinishLines(),
         (Lines{"[Pipe] Cannot create pipe, nullptr or 0 length string provided for name.\r\n",
                "[Pipe] Cannot create pipe, nullptr or 0 length string provided for name.\r\n",
                "[Pipe] Cannot create pipe, name longer than 98 characters: " + tooLong + "\n"}));
@@ -254,7 +254,7 @@ TEST(NamedPipe, ServerTurnsAwayPeersOfAnotherUser) {
     NamedPipe client(true, false);
     EXPECT_TRUE(client.CreatePipe(name.c_str()));
     EXPECT_TRUE(PollUntil([&] { return server.IsConnected(); }));
-    Lines lines = capture.Finish();
+    Lines lines = capture.FinishLines();
     EXPECT_NE(std::find(lines.begin(), lines.end(),
                         "[SEC] Failure: refused peer of user 65534 on " + path + "\n"),
               lines.end());

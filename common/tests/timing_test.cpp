@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <chrono>
@@ -9,43 +8,10 @@
 #include <thread>
 
 #include "MMTimer.h"
+#include "StdoutCapture.h"
 #include "Timer.h"
 
 namespace {
-
-// Collects what the code under test prints on standard output.
-class StdoutCapture {
-  public:
-    StdoutCapture() {
-        fflush(stdout);
-        file_ = tmpfile();
-        saved_ = dup(STDOUT_FILENO);
-        dup2(fileno(file_), STDOUT_FILENO);
-    }
-    ~StdoutCapture() { Restore(); }
-    std::string Text() {
-        Restore();
-        std::string text;
-        rewind(file_);
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, file_)) > 0)
-            text.append(buffer, n);
-        return text;
-    }
-
-  private:
-    void Restore() {
-        if (saved_ < 0)
-            return;
-        fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        close(saved_);
-        saved_ = -1;
-    }
-    FILE* file_;
-    int saved_;
-};
 
 // True when text holds "HH:MM:SS.uuuuuu" at pos, a plausible time of day.
 bool IsTimeOfDay(const std::string& text, size_t pos = 0) {
@@ -110,7 +76,7 @@ TEST(Timer, PrintfTimeStampsAndCutsLongMessages) {
     StdoutCapture capture;
     int shortResult = utl::Timer::printfTime("hello %d\n", 42);
     utl::Timer::printfTime("%s", longMessage.c_str());
-    std::string out = capture.Text();
+    std::string out = capture.Finish();
 
     ASSERT_TRUE(StartsWithStamp(out)) << out;
     EXPECT_EQ(out.substr(18, 9), "hello 42\n");

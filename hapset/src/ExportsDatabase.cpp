@@ -1,6 +1,7 @@
 // The exports that attach the database, load, save, compare and delete stored Hapsets.
 #include <cstring>
 
+#include "ClientCall.h"
 #include "HapsetDatabase.h"
 #include "HapsetJson.h"
 #include "ManagerState.h"
@@ -68,12 +69,8 @@ int32_t TM_AddHapsetDocumentToDatabase(const char* fileName, const char* documen
 }
 
 int32_t TM_LoadHapsetDatabase(HapsetManagerState* state, const char* fileName) {
-    if (!state) {
-        return -1;
-    }
-    ClientGuard client(ClientLock());
-    if (!state->initialized) {
-        SetLastError(state, HAPSET_NOT_INITIALISED);
+    InitialisedClientCall call(state);
+    if (!call.ready()) {
         return -1;
     }
     AttachDatabase(state, fileName);
@@ -92,12 +89,8 @@ int32_t TM_LoadHapsetDatabase(HapsetManagerState* state, const char* fileName) {
 }
 
 int32_t TM_IsDatabaseLoaded(HapsetManagerState* state) {
-    if (!state) {
-        return -1;
-    }
-    ClientGuard client(ClientLock());
-    if (!state->initialized) {
-        SetLastError(state, HAPSET_NOT_INITIALISED);
+    InitialisedClientCall call(state);
+    if (!call.ready()) {
         return -1;
     }
     return DatabaseConnected(state) ? 1 : -1;

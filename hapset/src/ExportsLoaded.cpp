@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ClientCall.h"
 #include "HapsetJson.h"
 #include "ManagerState.h"
 #include "Playback.h"
@@ -48,12 +49,8 @@ int32_t GetHapsetLocked(HapsetManagerState* state, const char* name, char* idBuf
 }
 
 int32_t TM_GetLoadedHapsetSize(HapsetManagerState* state) {
-    if (!state) {
-        return -1;
-    }
-    ClientGuard client(ClientLock());
-    if (!state->initialized) {
-        SetLastError(state, HAPSET_NOT_INITIALISED);
+    InitialisedClientCall call(state);
+    if (!call.ready()) {
         return -1;
     }
     return static_cast<int32_t>(Loaded(state).size());
@@ -114,12 +111,8 @@ const char* TM_GetHapsetName(HapsetManagerState* state, int32_t index) {
 }
 
 int32_t TM_GetHapsetDuration(HapsetManagerState* state, int32_t index) {
-    if (!state) {
-        return -1;
-    }
-    ClientGuard client(ClientLock());
-    if (!state->initialized) {
-        SetLastError(state, HAPSET_NOT_INITIALISED);
+    InitialisedClientCall call(state);
+    if (!call.ready()) {
         return -1;
     }
     const Hapset* hapset = LoadedAt(state, index);

@@ -296,7 +296,7 @@ TEST_F(DatabaseTest, GetHapsetWritesArraysIdentifierAndItsSearch) {
     EXPECT_EQ(
         "loadedHapset size 2looking for bloadedHapset[0] name aloadedHapset[1] name bnot returning "
         "nullloadedHapset size 2looking for zzloadedHapset[0] name aloadedHapset[1] name b",
-        capture.text());
+        capture.Finish());
     EXPECT_EQ(HAPSET_NOT_FOUND, TM_GetLastTMError(&state));
     EXPECT_EQ(0, memcmp(loadedAt(1).id, id, HAPSET_ID_LENGTH));
     EXPECT_EQ('#', id[HAPSET_ID_LENGTH]) << "no terminator written";

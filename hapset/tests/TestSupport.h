@@ -4,14 +4,13 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "Hapset.h"
 #include "HapsetManager.h"
+#include "StdoutCapture.h"
 
 // A manager state that is initialised on construction and released on destruction.
 struct ManagerFixture : ::testing::Test {
@@ -66,44 +65,6 @@ struct FlatHapset {
         return HapsetArrays{header.data(), segments.data(), actionHeaders.data(), data.data(),
                             locations.data()};
     }
-};
-
-// Captures what the code under test writes to standard output.
-class StdoutCapture {
-  public:
-    StdoutCapture() {
-        fflush(stdout);
-        file_ = tmpfile();
-        saved_ = dup(1);
-        dup2(fileno(file_), 1);
-    }
-    ~StdoutCapture() {
-        restore();
-        fclose(file_);
-    }
-    std::string text() {
-        restore();
-        std::string out;
-        rewind(file_);
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, file_)) > 0) {
-            out.append(buffer, n);
-        }
-        return out;
-    }
-
-  private:
-    void restore() {
-        if (saved_ >= 0) {
-            fflush(stdout);
-            dup2(saved_, 1);
-            close(saved_);
-            saved_ = -1;
-        }
-    }
-    FILE* file_;
-    int saved_;
 };
 
 // A fresh folder for database files, removed with everything in it afterwards.

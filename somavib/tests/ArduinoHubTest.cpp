@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <string>
 
 #include "PtyBoard.h"
@@ -50,7 +49,7 @@ class ArduinoHubTest : public ::testing::Test {
     // before, so earlier cycles cannot satisfy the wait.
     bool receivedAfterReset(const Bytes& message, size_t n) {
         board.reset();
-        return waitUntil([&] { return countOf(board.messages(), message) >= n; });
+        return PollUntil([&] { return countOf(board.messages(), message) >= n; });
     }
 
     PtyBoard board;
@@ -87,7 +86,7 @@ TEST_F(ArduinoHubTest, IntensityByteFollowsTheTypeCode) {
         ArduinoHub_init(caseHub, caseBoard.portName(), c.typeCode, 2);
         ArduinoHub_startVibration(caseHub, 1, c.intensity);
         const Bytes expected = startMessage(static_cast<uint8_t>(c.typeCode), 2, c.expected, 32);
-        EXPECT_TRUE(waitUntil([&] { return countOf(caseBoard.messages(), expected) >= 2; }));
+        EXPECT_TRUE(PollUntil([&] { return countOf(caseBoard.messages(), expected) >= 2; }));
         ArduinoHub_delete(caseHub);
     }
 }
@@ -120,11 +119,11 @@ TEST_F(ArduinoHubTest, OnceVibrationEndsWithStopMessagesAndStopsTheActuator) {
     ArduinoHub_vibrate(hub, 0, 1.0, 100);
     const Bytes on = startMessage(0x50, 1, 0xFF, 32);
     const Bytes off = stopMessage(0x50, 1);
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(PollUntil([&] {
         std::vector<Bytes> tail = fromFirst(board.messages(), on);
         return !tail.empty() && tail.back() == off;
     }));
-    EXPECT_TRUE(waitUntil([&] { return Actuator_getState(&hub->actuators[0]) == 0; }));
+    EXPECT_TRUE(PollUntil([&] { return Actuator_getState(&hub->actuators[0]) == 0; }));
     // Once over, it stays over.
     ASSERT_TRUE(receivedAfterReset(off, 3));
     EXPECT_EQ(countOf(board.messages(), on), 0u);
@@ -161,7 +160,7 @@ TEST_F(ArduinoHubTest, ClearSendsAFinalStopForEveryActuator) {
         return messages.size() < 3 ? messages
                                    : std::vector<Bytes>(messages.end() - 3, messages.end());
     };
-    EXPECT_TRUE(waitUntil([&] { return lastThree() == finalStops; }));
+    EXPECT_TRUE(PollUntil([&] { return lastThree() == finalStops; }));
     // A cleared hub refuses further calls instead of touching freed actuators.
     EXPECT_EQ(captureStderr([&] { ArduinoHub_startVibration(hub, 0, 1.0); }),
               "[ArduinoHub] Tactor out of range [0, 7]: 0\n");
@@ -170,11 +169,7 @@ TEST_F(ArduinoHubTest, ClearSendsAFinalStopForEveryActuator) {
 TEST_F(ArduinoHubTest, BadArgumentsAreReportedAndChangeNothing) {
     start(ARDUINO_HUB_TYPE_PIEZO, 8);
     ArduinoHub_startVibration(hub, 2, 0.6);
-    struct Case {
-        std::function<void(ArduinoHub*)> call;
-        const char* line;
-    };
-    const Case cases[] = {
+    const std::vector<RefusedCall<ArduinoHub>> calls = {
         {[](ArduinoHub* h) { ArduinoHub_vibrate(h, 9, 0.5, 100); },
          "[ArduinoHub] Tactor out of range [0, 7]: 9\n"},
         {[](ArduinoHub* h) { ArduinoHub_startVibration(h, 8, 0.5); },
@@ -204,12 +199,7 @@ TEST_F(ArduinoHubTest, BadArgumentsAreReportedAndChangeNothing) {
          "[ArduinoHub] ArduinoHub_setIntensityRange(): precondition failed: "
          "minIntensity < maxIntensity\n"},
     };
-    const std::vector<ActuatorSnapshot> before =
-        snapshotActuators(hub->actuators, hub->actuatorCount);
-    for (const Case& c : cases) {
-        EXPECT_EQ(captureStderr([&] { c.call(hub); }), c.line);
-        EXPECT_TRUE(snapshotActuators(hub->actuators, hub->actuatorCount) == before) << c.line;
-    }
+    expectRefusedAndUnchanged(hub, calls);
 }
 
 TEST_F(ArduinoHubTest, GoodArgumentsReachTheActuator) {

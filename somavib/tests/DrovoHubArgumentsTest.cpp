@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <vector>
 
 #include "ActuatorArray.h"
@@ -32,11 +31,7 @@ class DrovoHubArgumentsTest : public ::testing::Test {
 
 TEST_F(DrovoHubArgumentsTest, BadArgumentsAreReportedAndChangeNothing) {
     Actuator_setStateContinuous(&hub->actuators[2], 0.6);
-    struct Case {
-        std::function<void(DrovoHub*)> call;
-        const char* line;
-    };
-    const Case cases[] = {
+    const std::vector<RefusedCall<DrovoHub>> calls = {
         {[](DrovoHub* h) { DrovoHub_vibrate(h, 8, 0.5, 100); },
          "[DrovoHub] Tactor out of range [0, 8]: 8\n"},
         {[](DrovoHub* h) { DrovoHub_startVibration(h, 9, 0.5); },
@@ -66,12 +61,7 @@ TEST_F(DrovoHubArgumentsTest, BadArgumentsAreReportedAndChangeNothing) {
          "[DrovoHub] DrovoHub_setIntensityRange(): precondition failed: "
          "minIntensity < maxIntensity\n"},
     };
-    const std::vector<ActuatorSnapshot> before =
-        snapshotActuators(hub->actuators, hub->actuatorCount);
-    for (const Case& c : cases) {
-        EXPECT_EQ(captureStderr([&] { c.call(hub); }), c.line);
-        EXPECT_TRUE(snapshotActuators(hub->actuators, hub->actuatorCount) == before) << c.line;
-    }
+    expectRefusedAndUnchanged(hub, calls);
 }
 
 TEST_F(DrovoHubArgumentsTest, GoodArgumentsReachTheActuator) {

@@ -84,7 +84,7 @@ class DrovoHubTest : public ::testing::Test {
     // made now has arrived, everything made before it has arrived too.
     void drain(uint8_t markerFrequency) {
         DrovoHub_setFrequency(hub, 7, markerFrequency);
-        ASSERT_TRUE(waitUntil([&] {
+        ASSERT_TRUE(PollUntil([&] {
             return received(action(kSetFrequency, frequencyData(8, markerFrequency * 10)));
         }));
     }
@@ -115,7 +115,7 @@ TEST_F(DrovoHubTest, OnceVibrationIsATrainOfGainAndPulsePairsThatEnds) {
     drain(100);
     const size_t before = commands().size();
     DrovoHub_vibrate(hub, 2, 1.0, 100);
-    ASSERT_TRUE(waitUntil([&] { return Actuator_getState(&hub->actuators[2]) == 0; }));
+    ASSERT_TRUE(PollUntil([&] { return Actuator_getState(&hub->actuators[2]) == 0; }));
     drain(101);
     const std::vector<SimAction> all = commands();
     // Everything after the vibration request up to the closing frequency change.
@@ -149,7 +149,7 @@ TEST_F(DrovoHubTest, GainIsTheOutputIntensityScaledTo255) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tactor);
         uint8_t tactor = c.tactor + 1;
-        EXPECT_TRUE(waitUntil([&] { return received(action(kPulse, {tactor, 2})); }));
+        EXPECT_TRUE(PollUntil([&] { return received(action(kPulse, {tactor, 2})); }));
     }
     for (const Case& c : cases) {
         DrovoHub_stopVibration(hub, c.tactor);
@@ -206,7 +206,7 @@ TEST_F(DrovoHubTest, FrequencyChangesAreCheckedAndSentAtOnce) {
 
 TEST_F(DrovoHubTest, ClearStopsTheTrainAndClosesTheController) {
     DrovoHub_startVibration(hub, 5, 1.0);
-    ASSERT_TRUE(waitUntil([&] { return received(action(kPulse, {6, 2})); }));
+    ASSERT_TRUE(PollUntil([&] { return received(action(kPulse, {6, 2})); }));
     DrovoHub_clear(hub);
     EXPECT_EQ(hub->actuators, nullptr);
     EXPECT_EQ(hub->running, 0);
@@ -227,7 +227,7 @@ TEST(DrovoFrontEnd, TypeOneDrivesTheControllerThroughTheDrovoHub) {
     ASSERT_NE(front->drovoHub, nullptr);
     EXPECT_EQ(front->arduinoHub, nullptr);
     Somavib_startActuation(front, 1, 0.5);
-    EXPECT_TRUE(waitUntil([&] {
+    EXPECT_TRUE(PollUntil([&] {
         for (const drovo_sim::SimPacket& p : sim.Packets()) {
             for (const SimAction& a : p.actions) {
                 if (a.command == kPulse && a.data == Bytes{2, 2}) {

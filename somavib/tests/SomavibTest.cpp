@@ -105,10 +105,10 @@ TEST(SomavibFrontEnd, SecondInitIsRefusedAndKeepsTheRunningHub) {
     Somavib_startActuation(front, 0, 1.0);
     Somavib_startActuation(front, 1, 1.0);
     board.reset();
-    ASSERT_TRUE(waitUntil([&] { return board.messages().size() >= 2; }));
+    ASSERT_TRUE(PollUntil([&] { return board.messages().size() >= 2; }));
     Somavib_delete(front);
     const std::vector<Bytes> finalStops = {{0x00, 'X', 'P', 1}, {0x00, 'X', 'P', 2}};
-    EXPECT_TRUE(waitUntil([&] {
+    EXPECT_TRUE(PollUntil([&] {
         std::vector<Bytes> messages = board.messages();
         return messages.size() >= 2 &&
                std::vector<Bytes>(messages.end() - 2, messages.end()) == finalStops;

@@ -3,18 +3,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <thread>
-
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 std::string captureStderr(const std::function<void()>& action) {
     std::fflush(stderr);

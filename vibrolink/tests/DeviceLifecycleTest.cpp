@@ -9,6 +9,7 @@
 #include "DrovoErrorCodes.h"
 #include "RegistryKeys.h"
 #include "StdoutCapture.h"
+#include "TraceText.h"
 
 namespace {
 
@@ -36,14 +37,14 @@ TEST_F(ConnectedDeviceTest, ConnectReturnsOnlyAfterTheFirstWriteAndAGoodRead) {
     EXPECT_EQ(m_device->m_bFirmwareRequestPending, 0);
     EXPECT_EQ(m_device->m_bCloseOnNak, 0);
     EXPECT_STREQ(m_device->m_pPortName, "COM7");
-    ASSERT_TRUE(WaitUntil([this] { return m_device->m_iFirmwareMajor == 0x22; }));
+    ASSERT_TRUE(PollUntil([this] { return m_device->m_iFirmwareMajor == 0x22; }));
     EXPECT_EQ(m_device->m_iFirmwareMinor, 3);
     EXPECT_EQ(m_device->GetMaxActions(), 192);
 }
 
 TEST_F(ConnectedDeviceTest, PulsesQueuedWhileABatchIsInFlightLeaveTogetherAfterTheAck) {
     ASSERT_EQ(Connect(), 0);
-    ASSERT_TRUE(WaitUntil([this] { return m_device->m_iAwaitingResponse == 0; }));
+    ASSERT_TRUE(PollUntil([this] { return m_device->m_iAwaitingResponse == 0; }));
     m_platform.SetAutoReply(nullptr);
 
     ASSERT_EQ(m_device->AddToList(MakePulse(1, 100)), 0);
@@ -62,11 +63,11 @@ TEST_F(ConnectedDeviceTest, PulsesQueuedWhileABatchIsInFlightLeaveTogetherAfterT
 
 TEST_F(ConnectedDeviceTest, TactorStateCallbackHearsOfEveryQueuedPulseBeforeTheBatch) {
     ASSERT_EQ(Connect(), 0);
-    ASSERT_TRUE(WaitUntil([this] { return m_device->m_iAwaitingResponse == 0; }));
+    ASSERT_TRUE(PollUntil([this] { return m_device->m_iAwaitingResponse == 0; }));
     m_platform.SetAutoReply(nullptr);
     ASSERT_EQ(m_device->AddToList(MakeGain(1, 50)), 0);
     // The outgoing-data callback runs just after the write returns; let it finish first.
-    ASSERT_TRUE(WaitUntil([] { return CallbackLog::Events(CallbackEvent::OUTGOING).size() == 2; }));
+    ASSERT_TRUE(PollUntil([] { return CallbackLog::Events(CallbackEvent::OUTGOING).size() == 2; }));
     CallbackLog::Reset();
 
     Action* run[] = {MakePulse(1, 100), MakeGain(2, 200), MakePulse(3, 250, 2),
@@ -74,7 +75,7 @@ TEST_F(ConnectedDeviceTest, TactorStateCallbackHearsOfEveryQueuedPulseBeforeTheB
     ASSERT_EQ(m_device->AddToList(run, 4), 0);
     m_platform.Feed(MakeAck(0x20));
     ASSERT_TRUE(m_platform.WaitForWrites(3));
-    ASSERT_TRUE(WaitUntil([] { return !CallbackLog::Events(CallbackEvent::OUTGOING).empty(); }));
+    ASSERT_TRUE(PollUntil([] { return !CallbackLog::Events(CallbackEvent::OUTGOING).empty(); }));
 
     std::vector<CallbackEvent> events = CallbackLog::Events();
     std::vector<std::vector<int32_t>> pulses;
@@ -99,8 +100,8 @@ TEST_F(ConnectedDeviceTest, DeviceThatStopsOnItsOwnSaysSoOnceBeforeItsPortCloses
             closesWhenTold = m_platform.CloseCount();
     });
     m_platform.QueueReadError(DROVO_FAILED_TO_READ);
-    ASSERT_TRUE(WaitUntil([this] { return m_platform.CloseCount() == 1; }));
-    ASSERT_TRUE(WaitUntil([this] { return m_device->m_bThreadRunning == 0; }));
+    ASSERT_TRUE(PollUntil([this] { return m_platform.CloseCount() == 1; }));
+    ASSERT_TRUE(PollUntil([this] { return m_device->m_bThreadRunning == 0; }));
     EXPECT_EQ(m_device->m_iConnected, 0);
     EXPECT_EQ(m_device->m_ID, -1);
     EXPECT_EQ(m_device->m_pPortName, nullptr);
@@ -132,13 +133,13 @@ TEST_F(ConnectedDeviceTest, ClientCloseGivesNoStopNotice) {
 TEST_F(ConnectedDeviceTest, RefusedBatchClosesTheDevice) {
     m_platform.SetAutoReply(ScriptedPlatform::AckEverything(0x22));
     ASSERT_EQ(Connect(), 0);
-    ASSERT_TRUE(WaitUntil([this] { return m_device->m_iFirmwareMajor == 0x22; }));
+    ASSERT_TRUE(PollUntil([this] { return m_device->m_iFirmwareMajor == 0x22; }));
     std::vector<Action*> ramps;
     for (int i = 0; i < 102; ++i)
         ramps.push_back(MakeRamp(1));
     StdoutCapture capture;
     ASSERT_EQ(m_device->AddToList(ramps.data(), 102), 0);
-    ASSERT_TRUE(WaitUntil([this] { return m_platform.CloseCount() == 1; }));
+    ASSERT_TRUE(PollUntil([this] { return m_platform.CloseCount() == 1; }));
     std::string output = capture.Finish();
     EXPECT_TRUE(
         ContainsInOrder(output, {"[TI:D] ERROR Device::CreateActionList Device 1760\n"
@@ -171,8 +172,8 @@ TEST(UpdateThreadFailure, ExceptionIsCaughtAndTheConnectionClosedQuietly) {
     ASSERT_EQ(device->Connect("COM7", PLATFORM_TYPE_SERIAL, &CallbackLog::Response, &cancel), 0);
     StdoutCapture capture;
     platform.m_throw = true;
-    ASSERT_TRUE(WaitUntil([&] { return platform.CloseCount() == 1; }));
-    ASSERT_TRUE(WaitUntil([&] { return device->m_bThreadRunning == 0; }));
+    ASSERT_TRUE(PollUntil([&] { return platform.CloseCount() == 1; }));
+    ASSERT_TRUE(PollUntil([&] { return device->m_bThreadRunning == 0; }));
     // A read already under way may trace before the next one throws.
     const std::string output = capture.Finish();
     const std::string line = "[TI:D] ERROR UpdateThread Device 501\n";
@@ -190,14 +191,14 @@ TEST(UpdateThreadFailure, ExceptionIsCaughtAndTheConnectionClosedQuietly) {
 TEST_F(ConnectedDeviceTest, DestroyFromItsOwnCallbackLetsTheThreadRelease) {
     ASSERT_EQ(Connect(), 0);
     // The firmware answer must be through the callbacks before the hook is set.
-    ASSERT_TRUE(WaitUntil([this] { return m_device->m_iAwaitingResponse == 0; }));
+    ASSERT_TRUE(PollUntil([this] { return m_device->m_iAwaitingResponse == 0; }));
     Device* device = m_device.release();
     CallbackLog::SetOnResponse([device](int32_t, const uint8_t*, int32_t length) {
         if (length > 0)
             Device::Destroy(device);
     });
     ASSERT_EQ(device->AddToList(MakePulse(1, 100)), 0);
-    ASSERT_TRUE(WaitUntil([this] { return m_platform.CloseCount() == 1; }));
+    ASSERT_TRUE(PollUntil([this] { return m_platform.CloseCount() == 1; }));
     // Give the thread time to leave after closing the port, so the leak check sees it gone.
     std::this_thread::sleep_for(100ms);
     for (const CallbackEvent& event : CallbackLog::Events(CallbackEvent::RESPONSE)) {
@@ -223,7 +224,7 @@ TEST_F(ConnectedDeviceTest, CancelWhileWaitingForTheFirstWrite) {
     std::atomic<bool> connectReturned{false};
     m_platform.SetAutoReply([&](const Bytes&) {
         m_cancel = 1;
-        WaitUntil([&] { return connectReturned.load(); });
+        PollUntil([&] { return connectReturned.load(); });
         return Bytes();
     });
     StdoutCapture capture;
@@ -237,7 +238,7 @@ TEST_F(ConnectedDeviceTest, CancelWhileWaitingForAGoodRead) {
     m_platform.SetAutoReply(nullptr);
     m_platform.SetIdleReadError(DROVO_BAD_PARAMETER);  // reads fail without counting silence
     auto connect = std::async(std::launch::async, [this] { return Connect(); });
-    ASSERT_TRUE(WaitUntil([this] { return m_device->m_iPacketsSent == 1; }));
+    ASSERT_TRUE(PollUntil([this] { return m_device->m_iPacketsSent == 1; }));
     StdoutCapture capture;
     m_cancel = 1;
     EXPECT_EQ(connect.get(), -1);

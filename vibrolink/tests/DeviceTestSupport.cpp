@@ -1,7 +1,6 @@
 #include "DeviceTestSupport.h"
 
-#include <chrono>
-#include <thread>
+#include <cstring>
 
 #include "ActionRecord.h"
 
@@ -23,14 +22,9 @@ Bytes Copy(const uint8_t* bytes, int32_t length) {
 
 }  // namespace
 
-bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+void SetPortName(Device* device, const char* name) {
+    device->m_pPortName = new char[std::strlen(name) + 1];
+    std::strcpy(device->m_pPortName, name);
 }
 
 bool ContainsInOrder(const std::string& text, const std::vector<std::string>& lines) {

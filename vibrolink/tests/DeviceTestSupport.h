@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Device.h"
+#include "Poll.h"
 #include "ScriptedPlatform.h"
 
 struct DeviceDestroyer {
@@ -22,8 +23,8 @@ inline DevicePtr NewDevice() {
     return DevicePtr(new Device());
 }
 
-// Polls pred until it holds or timeoutMs passes; true when it held.
-bool WaitUntil(const std::function<bool()>& pred, int timeoutMs = 10000);
+// Gives device its own copy of name as port name, as a connect does; the device frees it.
+void SetPortName(Device* device, const char* name);
 
 // True when every line occurs in text, each after the one before it.
 bool ContainsInOrder(const std::string& text, const std::vector<std::string>& lines);

@@ -1,9 +1,9 @@
-#include <cstring>
 #include <string>
 
 #include "DeviceTestSupport.h"
 #include "DrovoErrorCodes.h"
 #include "StdoutCapture.h"
+#include "TraceText.h"
 
 namespace {
 
@@ -34,8 +34,7 @@ class HandlerTest : public ::testing::TestWithParam<HandlerCase> {
     void SetUp() override {
         m_device->m_pPlatform = &m_platform;
         m_device->m_ID = 4;
-        m_device->m_pPortName = new char[5];
-        std::strcpy(m_device->m_pPortName, "COM9");
+        SetPortName(m_device.get(), "COM9");
         m_device->m_iConnected = 1;
         std::copy(kPulsePacket.begin(), kPulsePacket.end(), m_device->m_LastWrite);
         m_device->m_iLastWriteLength = static_cast<int32_t>(kPulsePacket.size());
@@ -243,14 +242,15 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ConnectedDeviceTest, RefusalThenSilenceResendsProbesAndCloses) {
     ASSERT_EQ(Connect(), 0);
-    ASSERT_TRUE(WaitUntil([this] { return m_device->m_iAwaitingResponse == 0; }));
+    ASSERT_TRUE(PollUntil([this] { return m_device->m_iAwaitingResponse == 0; }));
     m_platform.SetAutoReply(nullptr);
     ASSERT_EQ(m_device->m_bCloseOnNak, 1);
     StdoutCapture capture;
     ASSERT_EQ(m_device->AddToList(MakePulse(1, 100)), 0);
     ASSERT_TRUE(m_platform.WaitForWrites(2));
     m_platform.Feed(MakeReply(0xC4, {0x11, 0x05}));
-    ASSERT_TRUE(WaitUntil([this] { return m_platform.CloseCount() == 1; }, 30000));
+    ASSERT_TRUE(
+        PollUntil([this] { return m_platform.CloseCount() == 1; }, std::chrono::seconds(30)));
     std::string output = capture.Finish();
 
     const std::vector<Bytes> writes = m_platform.Writes();
@@ -270,17 +270,17 @@ TEST_F(ConnectedDeviceTest, RefusalThenSilenceResendsProbesAndCloses) {
 
 TEST_F(ConnectedDeviceTest, TestingModeProbesButStaysOpen) {
     ASSERT_EQ(Connect(), 0);
-    ASSERT_TRUE(WaitUntil([this] { return m_device->m_iAwaitingResponse == 0; }));
+    ASSERT_TRUE(PollUntil([this] { return m_device->m_iAwaitingResponse == 0; }));
     m_platform.SetAutoReply(nullptr);
     m_device->m_bCloseOnNak = 0;
     StdoutCapture capture;
     ASSERT_EQ(m_device->AddToList(MakePulse(1, 100)), 0);
     ASSERT_TRUE(m_platform.WaitForWrites(2));
     m_platform.Feed(MakeReply(0xC4, {0x11, 0x05}));
-    ASSERT_TRUE(WaitUntil([this] { return m_device->ls_trialCounter == 1; }));
+    ASSERT_TRUE(PollUntil([this] { return m_device->ls_trialCounter == 1; }));
     m_platform.Feed(MakeReply(0xC4, {0x11, 0x05}));
     ASSERT_TRUE(m_platform.WaitForWrites(3));
-    ASSERT_TRUE(WaitUntil([this] { return m_device->ls_trialCounter == 0; }));
+    ASSERT_TRUE(PollUntil([this] { return m_device->ls_trialCounter == 0; }));
     std::string output = capture.Finish();
     EXPECT_EQ(m_platform.Writes()[2], kProbe);
     EXPECT_TRUE(ContainsInOrder(output, {kResending, kSending, "[TI:D] RECEIVED NAK \n"}));

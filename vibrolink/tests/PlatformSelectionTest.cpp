@@ -6,6 +6,7 @@
 #include "PlatformInterface.h"
 #include "ScriptedPlatform.h"
 #include "StdoutCapture.h"
+#include "TraceText.h"
 
 namespace {
 

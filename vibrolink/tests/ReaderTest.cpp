@@ -1,23 +1,12 @@
-#include <cstdio>
 #include <functional>
 #include <string>
 
 #include "DeviceTestSupport.h"
 #include "DrovoErrorCodes.h"
 #include "StdoutCapture.h"
+#include "TraceText.h"
 
 namespace {
-
-// A trace line as NormalizeTraces leaves it.
-std::string TraceLine(const std::string& label, const Bytes& bytes = {}) {
-    std::string line = "[TI:D] #," + label + ",";
-    char hex[4];
-    for (uint8_t byte : bytes) {
-        std::snprintf(hex, sizeof(hex), "%X:", byte);
-        line += hex;
-    }
-    return line + "\n";
-}
 
 Bytes Cat(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());

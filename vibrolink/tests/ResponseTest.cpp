@@ -1,22 +1,12 @@
 #include <array>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "DeviceTestSupport.h"
 #include "StdoutCapture.h"
+#include "TraceText.h"
 
 namespace {
-
-std::string TraceLine(const std::string& label, const Bytes& bytes = {}) {
-    std::string line = "[TI:D] #," + label + ",";
-    char hex[4];
-    for (uint8_t byte : bytes) {
-        std::snprintf(hex, sizeof(hex), "%X:", byte);
-        line += hex;
-    }
-    return line + "\n";
-}
 
 // A device named COM9 with ID 4 that has errors counted and an answer outstanding.
 class ResponseTest : public ::testing::Test {
@@ -24,8 +14,7 @@ class ResponseTest : public ::testing::Test {
     void SetUp() override {
         CallbackLog::Reset();
         m_device->m_ID = 4;
-        m_device->m_pPortName = new char[5];
-        std::strcpy(m_device->m_pPortName, "COM9");
+        SetPortName(m_device.get(), "COM9");
         m_device->m_pResponseCallback = &CallbackLog::Response;
         m_device->m_pHapsetPacketCallback = &CallbackLog::Hapset;
         m_device->trialCounter = 3;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ApiTestSupport.h"
+#include "Poll.h"
 #include "SimController.h"
 
 namespace {
@@ -36,13 +37,7 @@ void OnReply(int32_t id, const uint8_t* packet, int32_t length) {
 }
 
 bool WaitFor(const std::function<bool()>& condition) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+    return PollUntil(condition, std::chrono::seconds(20));
 }
 
 int Stops() {
@@ -177,7 +172,7 @@ TEST_F(WireTest, RefusedGroupACommandIsReportedByTheNextUpdate) {
         for (int i = 0; i < 63; ++i)
             EXPECT_EQ(Pulse(device, 1, 100, 0), 0);
         lastPulse = Pulse(device, 1, 100, 0);
-        done = true;  // only now may the test read what the callback did
+        done = true;
     });
     ASSERT_EQ(ReadBatteryLevel(id, 0), 0);
     ASSERT_TRUE(WaitFor([&] { return done.load(); }));

@@ -2,16 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
-#include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "ActionRecord.h"
-#include "Device.h"
+#include "DeviceTestSupport.h"
 #include "DrovoErrorCodes.h"
 #include "PlatformSerial.h"
+#include "Poll.h"
 #include "SimController.h"
 #include "StdoutCapture.h"
 
@@ -37,16 +35,6 @@ void RecordResponse(int32_t id, const uint8_t* packet, int32_t length) {
 std::vector<Response> Responses() {
     std::lock_guard<std::mutex> lock(g_responsesLock);
     return g_responses;
-}
-
-bool WaitFor(const std::function<bool()>& condition) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 Action* Pulse(int32_t delay, uint32_t tactor, int32_t durationMs) {
@@ -89,7 +77,7 @@ TEST_F(SerialDevice, ExchangesTheWorkedExamplePackets) {
     m_sim.SetFirmware(0x22, 0x05);
     ASSERT_EQ(Connect(), 0);
     EXPECT_EQ(NextPacket(), (Bytes{0x02, 0x0A, 0x01, 0x02, 0x00, 0x42, 0x00, 0xA3}));
-    ASSERT_TRUE(WaitFor([&] { return m_device->m_iFirmwareMajor == 0x22; }));
+    ASSERT_TRUE(PollUntil([&] { return m_device->m_iFirmwareMajor == 0x22; }));
     EXPECT_EQ(m_device->GetMaxActions(), 192);
 
     Action* gain = AllocateAction(10);
@@ -98,11 +86,11 @@ TEST_F(SerialDevice, ExchangesTheWorkedExamplePackets) {
     ASSERT_EQ(m_device->AddToList(run, 2), 0);
     EXPECT_EQ(NextPacket(), (Bytes{0x02, 0x0A, 0x02, 0x08, 0x00, 0x11, 0x00, 0x01, 0x0A, 0x20, 0x05,
                                    0x02, 0xC8, 0x1D}));
-    ASSERT_TRUE(WaitFor([&] { return m_device->m_iAwaitingResponse == 0; }));
+    ASSERT_TRUE(PollUntil([&] { return m_device->m_iAwaitingResponse == 0; }));
     ASSERT_EQ(m_device->AddToList(Pulse(0, 1, 100)), 0);
     EXPECT_EQ(NextPacket(), (Bytes{0x02, 0x0A, 0x01, 0x04, 0x00, 0x11, 0x00, 0x01, 0x0A, 0xFD}));
 
-    ASSERT_TRUE(WaitFor([] { return Responses().size() >= 3; }));
+    ASSERT_TRUE(PollUntil([] { return Responses().size() >= 3; }));
     std::vector<Response> responses = Responses();
     EXPECT_EQ(responses[0].bytes, drovo_sim::reply::Firmware(0x22, 0x05));
     EXPECT_EQ(responses[1].bytes, drovo_sim::reply::Acknowledge(0x11));
@@ -115,19 +103,19 @@ TEST_F(SerialDevice, RepliesInPiecesAndAfterJunkArriveWhole) {
     m_sim.SetSegments({4, 8, 12});
     m_sim.SetChunking(3, std::chrono::milliseconds(4));
     ASSERT_EQ(Connect(), 0);
-    ASSERT_TRUE(WaitFor([&] { return m_device->m_iFirmwareMajor == 0x05; }));
+    ASSERT_TRUE(PollUntil([&] { return m_device->m_iFirmwareMajor == 0x05; }));
     EXPECT_EQ(m_device->m_iFirmwareMinor, 0x02);
 
     Action* segments = AllocateAction(10);
     ASSERT_EQ(GetSegmentList(segments, 0), 0);
     ASSERT_EQ(m_device->AddToList(segments), 0);
-    ASSERT_TRUE(WaitFor([&] { return m_device->GetSegments().size() == 3; }));
+    ASSERT_TRUE(PollUntil([&] { return m_device->GetSegments().size() == 3; }));
     EXPECT_EQ(m_device->GetSegments(), (std::vector<Segment>{{1, 4}, {5, 8}, {9, 12}}));
 
     m_sim.SetJunkPrefix({0x55, 0xAA});
-    ASSERT_TRUE(WaitFor([&] { return m_device->m_iAwaitingResponse == 0; }));
+    ASSERT_TRUE(PollUntil([&] { return m_device->m_iAwaitingResponse == 0; }));
     ASSERT_EQ(m_device->AddToList(Pulse(0, 2, 200)), 0);
-    ASSERT_TRUE(WaitFor([] { return Responses().size() >= 3; }));
+    ASSERT_TRUE(PollUntil([] { return Responses().size() >= 3; }));
     EXPECT_EQ(Responses()[2].bytes, drovo_sim::reply::Acknowledge(0x11));
     EXPECT_EQ(m_device->m_iConnected, 1);
 }
@@ -135,22 +123,22 @@ TEST_F(SerialDevice, RepliesInPiecesAndAfterJunkArriveWhole) {
 TEST_F(SerialDevice, SilenceBringsAResendThenTheFirmwareProbeThenTheClose) {
     ASSERT_EQ(Connect(), 0);
     NextPacket();
-    ASSERT_TRUE(WaitFor([&] { return m_device->m_iFirmwareMajor == 0x22; }));
+    ASSERT_TRUE(PollUntil([&] { return m_device->m_iFirmwareMajor == 0x22; }));
     m_sim.SetSilent(true);
     ASSERT_EQ(m_device->AddToList(Pulse(0, 1, 100)), 0);
     const Bytes pulse = {0x02, 0x0A, 0x01, 0x04, 0x00, 0x11, 0x00, 0x01, 0x0A, 0xFD};
     EXPECT_EQ(NextPacket(), pulse);
     EXPECT_EQ(NextPacket(), pulse) << "resent after the silence";
     EXPECT_EQ(NextPacket(), (Bytes{0x02, 0x00, 0x01, 0x02, 0x00, 0x42, 0x00, 0xA9}));
-    ASSERT_TRUE(WaitFor([&] { return m_device->m_bThreadRunning == 0; }));
+    ASSERT_TRUE(PollUntil([&] { return m_device->m_bThreadRunning == 0; }));
     EXPECT_FALSE(Responses().back().hasPacket);
 }
 
 TEST_F(SerialDevice, HangUpStopsTheDeviceWithOneFinalCallback) {
     ASSERT_EQ(Connect(), 0);
-    ASSERT_TRUE(WaitFor([] { return !Responses().empty(); }));
+    ASSERT_TRUE(PollUntil([] { return !Responses().empty(); }));
     m_sim.HangUp();
-    ASSERT_TRUE(WaitFor([&] { return m_device->m_bThreadRunning == 0; }));
+    ASSERT_TRUE(PollUntil([&] { return m_device->m_bThreadRunning == 0; }));
     std::vector<Response> responses = Responses();
     int finals = 0;
     for (const Response& response : responses) {
@@ -169,8 +157,7 @@ TEST(SerialPlatformConnect, PrintsTheHandleLineAndReportsTheModulesCode) {
     PlatformSerial platform;
     Device* device = new Device();
     const char* name = "/dev/no-such-serial-port";
-    device->m_pPortName = new char[strlen(name) + 1];
-    strcpy(device->m_pPortName, name);
+    SetPortName(device, name);
     StdoutCapture capture;
     EXPECT_EQ(platform.Connect(device), -1);
     EXPECT_EQ(capture.Finish(),

@@ -2,9 +2,7 @@
 // The case without the module comes first: a module once loaded stays loaded.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "Device.h"
+#include "DeviceTestSupport.h"
 #include "DrovoErrorCodes.h"
 #include "PlatformWinUSB.h"
 #include "SimController.h"
@@ -15,8 +13,7 @@ namespace {
 
 Device* DeviceNamed(const char* name) {
     Device* device = new Device();
-    device->m_pPortName = new char[strlen(name) + 1];
-    strcpy(device->m_pPortName, name);
+    SetPortName(device, name);
     return device;
 }
 
