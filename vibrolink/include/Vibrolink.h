@@ -77,8 +77,6 @@ extern "C" {
  * Callbacks. All run on the device's worker thread.
  * ------------------------------------------------------------------------------------------- */
 
-#ifndef DROVO_VIBROLINK_CALLBACK_TYPES
-#define DROVO_VIBROLINK_CALLBACK_TYPES
 /* Every complete packet the controller sends, before the kit processes it: packet points at
  * length bytes, valid only during the call. Called once with (deviceId, NULL, -1) when the
  * device stops on its own (the controller failed or stopped answering); not called for Close. */
@@ -90,7 +88,6 @@ typedef void (*OutgoingDataCallback)(int32_t deviceId, const uint8_t* bytes, int
 /* Each queued pulse, just before the batch that carries it is sent. */
 typedef void (*TactorStateCallback)(int32_t deviceId, int32_t durationMs, int32_t tactor,
                                     int32_t delayMs);
-#endif
 
 /* ----------------------------------------------------------------------------------------------
  * Library life cycle and errors

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "Action.h"
-#include "DeviceCallbacks.h"
+#include "Vibrolink.h"  // the client callback types
 #include "DrovoIoRecord.h"
 #include "MMTimer.h"
 #include "PlatformInterface.h"
